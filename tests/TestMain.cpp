@@ -1,0 +1,10 @@
+#include <gtest/gtest.h>
+
+#include "product/UUtils.h"
+
+// Test programs start as the setup program does: the platform id is read once, first.
+int wmain(int argc, wchar_t** argv) {
+    GetOsPlatform();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,70 @@
+// Fixtures and helpers shared by every test program.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vktest {
+
+// Each test gets fresh registry roots and a fresh temporary directory.
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER are mapped (for this process only) onto scratch keys
+// below the real HKEY_CURRENT_USER\Software\VelkoraTests, so a test never touches the real keys.
+class SandboxTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Path below the test's temporary directory.
+    std::wstring TempPath(const std::wstring& relative) const;
+
+    std::wstring TempDir;  // without trailing backslash
+
+private:
+    std::wstring FScratchKey;
+    HKEY FScratchMachine = nullptr;
+    HKEY FScratchUser = nullptr;
+    std::wstring FPreviousDir;
+};
+
+// Whole-file helpers on real files.
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+bool PathExists(const std::wstring& path);
+// Removes a directory tree with the standard library (independent of the code under test).
+void RemoveTree(const std::wstring& path);
+
+// Windows form of the build directory (Z:\...), from the test environment.
+std::wstring BuildDir();
+std::wstring SourceDir();
+std::wstring EnvironmentValue(const wchar_t* name);
+
+// A started child process; closes its handles when it goes.
+struct ChildProcess {
+    PROCESS_INFORMATION Info{};
+    DWORD StartError = 0;
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+    explicit operator bool() const { return Info.hProcess != nullptr; }
+    // Waits up to timeoutMs; true and the exit code when it ended.
+    bool Wait(DWORD timeoutMs, DWORD& exitCode);
+};
+// Starts program with the given command line tail in directory (empty: inherit).
+void StartProcess(ChildProcess& child, const std::wstring& program, const std::wstring& arguments,
+                  const std::wstring& directory = L"");
+
+// Polls for a top-level window of class and caption, owned by processId (0: any), up to
+// timeoutMs. Null when none appeared.
+HWND WaitForWindow(const wchar_t* className, const wchar_t* caption, DWORD processId,
+                   DWORD timeoutMs);
+// Text of a window (works across processes for static controls and buttons).
+std::wstring WindowText(HWND wnd);
+// All window texts of a dialog's children, in z-order.
+std::vector<std::wstring> ChildTexts(HWND dialog);
+
+}  // namespace vktest

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test with CTest under Wine, in the build's
+# own prefix with one persistent Wine server around the run.
+set -euo pipefail
+"$(dirname "$0")/install-deps.sh"
+source "$(dirname "$0")/wine-env.sh"
+vk_configure_and_build
+vk_ensure_prefix
+trap vk_stop_server EXIT
+vk_start_server
+ctest --test-dir "$BUILD_DIR" -j "$(nproc)" --output-on-failure --timeout 180 "$@"

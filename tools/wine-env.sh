@@ -1,0 +1,49 @@
+# Sourced by the build, test and run scripts: the build directory and its own Wine prefix.
+# Every step that runs Wine, build steps included, runs with these settings so that nothing
+# touches the user's ~/.wine.
+
+VK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export BUILD_DIR="${BUILD_DIR:-$VK_ROOT/build}"
+export WINEPREFIX="$BUILD_DIR/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+export LC_ALL=C
+unset DISPLAY
+
+# Creates the test prefix once: null graphics driver, Wine's own fonts (so "MS Sans Serif"
+# keeps its metrics), and a finished boot.
+vk_ensure_prefix() {
+  local prefix="${1:-$WINEPREFIX}"
+  if [ -f "$prefix/.vk-ready" ]; then
+    return 0
+  fi
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+  (
+    export WINEPREFIX="$prefix"
+    cd / # `wine reg` would run a reg.exe found in the current directory
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 </dev/null
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
+    cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+    wineserver -w
+  )
+  touch "$prefix/.vk-ready"
+}
+
+# A persistent server makes each Wine process start in milliseconds instead of seconds. Its
+# services inherit the first program's stdio, so everything here reads and writes /dev/null.
+vk_start_server() {
+  wineserver -p >/dev/null 2>&1 </dev/null
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
+}
+
+vk_stop_server() {
+  wineserver -k >/dev/null 2>&1 </dev/null || true
+}
+
+vk_configure_and_build() {
+  cmake -S "$VK_ROOT" -B "$BUILD_DIR" \
+    -DCMAKE_TOOLCHAIN_FILE="$VK_ROOT/cmake/mingw-i686.cmake" \
+    -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" >/dev/null
+  cmake --build "$BUILD_DIR" -j "$(nproc)"
+}

@@ -1,0 +1,5 @@
+// The setup wizard.
+#pragma once
+
+// Runs the modal setup wizard; returns when its dialog has ended.
+void RunWizard();
