@@ -42,8 +42,9 @@ void SandboxTest::SetUp() {
     wchar_t temp[MAX_PATH];
     DWORD length = GetTempPathW(MAX_PATH, temp);
     ASSERT_GT(length, 0u);
+    // Wine reuses process ids quickly; the tick count keeps a crashed run's leftovers apart.
     TempDir = std::wstring(temp, length) + L"vktest-" + std::to_wstring(GetCurrentProcessId()) +
-              L"-" + std::to_wstring(number);
+              L"-" + std::to_wstring(number) + L"-" + std::to_wstring(GetTickCount64());
     RemoveTree(TempDir);
     ASSERT_TRUE(CreateDirectoryW(TempDir.c_str(), nullptr)) << GetLastError();
 
@@ -86,7 +87,10 @@ bool PathExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void RemoveTree(const std::wstring& path) {
+void RemoveTree(const std::wstring& directory) {
+    // The long-path form reaches entries whose full path exceeds MAX_PATH.
+    const std::wstring path =
+        directory.rfind(L"\\\\?\\", 0) == 0 ? directory : L"\\\\?\\" + directory;
     std::error_code ignored;
     // Read-only files would stop remove_all.
     for (auto it = std::filesystem::recursive_directory_iterator(path, ignored);
