@@ -87,16 +87,36 @@ bool PathExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+// Removes a tree through "\\?\" paths, so entries longer than MAX_PATH go too.
+void RemoveLongTree(const std::wstring& path) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring child = path + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveLongTree(child);
+            else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryW(child.c_str());
+            else
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+}  // namespace
+
 void RemoveTree(const std::wstring& directory) {
-    // The long-path form reaches entries whose full path exceeds MAX_PATH.
-    const std::wstring path =
-        directory.rfind(L"\\\\?\\", 0) == 0 ? directory : L"\\\\?\\" + directory;
-    std::error_code ignored;
-    // Read-only files would stop remove_all.
-    for (auto it = std::filesystem::recursive_directory_iterator(path, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::filesystem::remove_all(std::filesystem::path(path), ignored);
+    if (directory.empty())
+        return;
+    RemoveLongTree(directory.rfind(L"\\\\?\\", 0) == 0 ? directory : L"\\\\?\\" + directory);
 }
 
 std::wstring EnvironmentValue(const wchar_t* name) {
