@@ -50,7 +50,8 @@ for _ in $(seq 1 120); do
 done
 sleep 2
 if kill -0 "$setup_pid" 2>/dev/null; then
-  import -window root "$shot"
+  # The desktop is black around the window: trimming leaves the window itself.
+  import -window root -trim +repage "$shot"
   echo "screenshot of the first window: $shot"
 else
   wait "$setup_pid" && rc=0 || rc=$?
