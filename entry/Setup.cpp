@@ -1,6 +1,7 @@
 // setup.exe: reads the command line, then shows the parameters, extracts, or runs the wizard.
 #include "entry/UCommandLine.h"
 #include "product/UUtils.h"
+#include "wizard/UbrmCheckListBox.h"
 
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         GetOsPlatform();
+        InitCheckMetrics();
         ParseCommandLine();
         return RunSetup();
     } catch (const std::exception&) {

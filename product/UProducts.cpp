@@ -1,5 +1,8 @@
 #include "product/UProducts.h"
 
+#include "product/UConst.h"
+#include "product/UUtils.h"
+
 namespace {
 constexpr uint32_t Bit(int index) {
     return uint32_t{1} << (index - 1);
@@ -42,3 +45,112 @@ TBorlandProduct BorlandProducts[BorlandProductCount + 1] = {
 
 int CurrentProduct = 0;
 std::wstring CurrentProductDir;
+
+// clang-format off
+TInstallChoice InstallChoices[InstallChoiceCount] = {
+    {0x20000000, L"RAD Studio 11",                 false, 0x8000000},
+    {0x10000000, L"RAD Studio XE10.4",             false, 0x4000000},
+    {0x8000000,  L"RAD Studio XE10.3",             false, 0x2000000},
+    {0x4000000,  L"RAD Studio XE10.2",             false, 0x1000000},
+    {0x2000000,  L"RAD Studio XE10.1",             false, 0x800000},
+    {0x1000000,  L"RAD Studio XE10",               false, 0x400000},
+    {0x800000,   L"RAD Studio XE8",                false, 0x200000},
+    {0x400000,   L"RAD Studio XE7",                false, 0x100000},
+    {0x200000,   L"RAD Studio XE6",                false, 0x80000},
+    {0x100000,   L"RAD Studio XE5",                false, 0x40000},
+    {0x80000,    L"RAD Studio XE4",                false, 0x20000},
+    {0x40000,    L"RAD Studio XE3",                false, 0x10000},
+    {0x20000,    L"RAD Studio XE2",                false, 0x8000},
+    {0x10000,    L"RAD Studio XE",                 false, 0x4000},
+    {0x8000,     L"RAD Studio 2010",               false, 0x2000},
+    {0x4000,     L"CodeGear RAD Studio 2009",      false, 0x1000},
+    {0x2000,     L"CodeGear RAD Studio 2007",      false, 0x800},
+    {0x1000,     L"Borland Developer Studio 2006", false, 0x400},
+    {0x40,       L"C++Builder 6",                  false, 0x80},
+    {0x20,       L"C++Builder 5",                  false, 0x20},
+    {0x10,       L"C++Builder 4",                  false, 0x10},
+    // Rows that need no IDE.
+    {0x80,       L"Context help files",            false, 0},
+    {0x200,      L"C++Builder demo projects",      false, 0},
+};
+// clang-format on
+
+namespace {
+
+// The "RootDir" value of the product's key, from HKEY_LOCAL_MACHINE or else HKEY_CURRENT_USER.
+bool ReadProductRootDir(const TBorlandProduct& product, std::wstring& rootDir) {
+    return ReadRegString(HKEY_LOCAL_MACHINE, product.RegKey, L"RootDir", rootDir) ||
+           ReadRegString(HKEY_CURRENT_USER, product.RegKey, L"RootDir", rootDir);
+}
+
+// The IDE is really there: its directory, its bin directory and its command-line tool.
+bool ProductInstalled(const TBorlandProduct& product) {
+    const std::wstring bin = product.RootDir + L"\\bin";
+    return DirectoryExists(product.RootDir) && DirectoryExists(bin) &&
+           FileExists(bin + (product.IsDelphi ? L"\\dcc32.exe" : L"\\make.exe"));
+}
+
+}  // namespace
+
+void DetectProducts() {
+    for (int index = 1; index <= BorlandProductCount; ++index) {
+        TBorlandProduct& product = BorlandProducts[index];
+        product.Exists = ReadProductRootDir(product, product.RootDir);
+        while (!product.RootDir.empty() && product.RootDir.back() == L'\\')
+            product.RootDir.pop_back();
+        product.Exists = product.Exists && ProductInstalled(product);
+    }
+}
+
+TBorlandProduct* FindBorlandProduct(uint32_t id) {
+    if (id == 0)
+        return nullptr;
+    for (int index = 1; index <= BorlandProductCount; ++index) {
+        if (BorlandProducts[index].InternalId == id)
+            return &BorlandProducts[index];
+    }
+    return nullptr;
+}
+
+void PreselectProducts(int32_t prevInstallVersions) {
+    for (int index = 1; index <= BorlandProductCount; ++index) {
+        TBorlandProduct& product = BorlandProducts[index];
+        product.Selected = product.Exists &&
+                           (prevInstallVersions < 1 ||
+                            (product.InternalId & static_cast<uint32_t>(prevInstallVersions)) != 0);
+    }
+}
+
+void InitChoiceChecks(int32_t prevInstallItems) {
+    for (TInstallChoice& choice : InstallChoices) {
+        const TBorlandProduct* product = FindBorlandProduct(choice.Versions);
+        if (prevInstallItems < 1)
+            choice.Checked = product == nullptr || product->Selected;
+        else if ((choice.Mask & static_cast<uint32_t>(prevInstallItems)) != 0)
+            choice.Checked = product == nullptr || product->Exists;
+    }
+}
+
+bool IsChoiceEnabled(const TInstallChoice& choice) {
+    const TBorlandProduct* product = FindBorlandProduct(choice.Versions);
+    return product == nullptr || product->Exists;
+}
+
+TChoiceMasks CheckedChoiceMasks() {
+    TChoiceMasks masks{0, 0};
+    for (const TInstallChoice& choice : InstallChoices) {
+        if (choice.Checked) {
+            masks.Versions |= choice.Versions;
+            masks.Items |= choice.Mask;
+        }
+    }
+    return masks;
+}
+
+void StoreChoiceChecks(const std::array<bool, InstallChoiceCount>& checked) {
+    for (int row = 0; row < InstallChoiceCount; ++row)
+        InstallChoices[row].Checked = checked[row];
+    const TChoiceMasks masks = CheckedChoiceMasks();
+    InstallVersions = masks.Versions;
+    InstallItems = masks.Items;
+}

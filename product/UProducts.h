@@ -1,6 +1,7 @@
 // The IDE versions the library supports, their detection, and the IDE selection list.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -31,3 +32,54 @@ extern std::wstring CurrentProductDir;
 inline bool IsValidProductIndex(int index) {
     return index >= 1 && index <= BorlandProductCount;
 }
+
+// Sub-keys below an IDE's RegKey that the IDE registration items use.
+inline constexpr wchar_t sKnownPackagesKey[] = L"\\Known Packages";
+inline constexpr wchar_t sLibraryKey[] = L"\\Library";
+inline constexpr wchar_t sGlobalsKey[] = L"\\Globals";
+
+// Fills RootDir (without trailing backslashes, kept even when not found) and Exists of every
+// product from its "RootDir" value (HKEY_LOCAL_MACHINE, else HKEY_CURRENT_USER) and its bin tools.
+void DetectProducts();
+
+// The first product whose InternalId equals id; nullptr when none does (always for 0).
+TBorlandProduct* FindBorlandProduct(uint32_t id);
+
+// Preselects every product: Selected = Exists, restricted to the previous installation's IDEs
+// when prevInstallVersions (the record's "InstallVersions") is above 0.
+void PreselectProducts(int32_t prevInstallVersions);
+
+// One row of the IDE selection list.
+struct TInstallChoice {
+    uint32_t Mask;           // the row's bit in InstallItems
+    const wchar_t* Caption;  // text of the row
+    bool Checked;            // the row's check mark, carried across visits of the page
+    uint32_t Versions;       // InternalId of the row's IDE; 0 for a row that needs no IDE
+};
+
+constexpr int InstallChoiceCount = 23;
+
+// The rows of the IDE selection list, in display order.
+extern TInstallChoice InstallChoices[InstallChoiceCount];
+
+// Sets the initial check marks after PreselectProducts. Without a previous installation
+// (prevInstallItems below 1) a row is checked when it needs no IDE or its IDE is Selected;
+// otherwise the rows of prevInstallItems are checked when they need no IDE or it Exists, and the
+// other rows keep their mark.
+void InitChoiceChecks(int32_t prevInstallItems);
+
+// True when the row can be checked: it needs no IDE or its IDE Exists.
+bool IsChoiceEnabled(const TInstallChoice& choice);
+
+// The two masks that the checked rows stand for.
+struct TChoiceMasks {
+    uint32_t Versions;  // OR of the checked rows' Versions: the InstallVersions value
+    uint32_t Items;     // OR of the checked rows' Mask: the InstallItems value
+};
+
+// The masks of the rows whose Checked is set.
+TChoiceMasks CheckedChoiceMasks();
+
+// Takes the rows' check marks (list order) as the user left them: stores them in the rows and
+// sets InstallVersions and InstallItems from them.
+void StoreChoiceChecks(const std::array<bool, InstallChoiceCount>& checked);
