@@ -424,7 +424,9 @@ DWORD DeleteTree(const std::wstring& dir, bool keepRoot) {
     return result;
 }
 
-DWORD ExtractResourceFile(int id, const std::wstring& path) {
+DWORD FindPayload(int id, const void*& data, DWORD& size) {
+    data = nullptr;
+    size = 0;
     // Only 1..65535 can be an integer resource id; anything else would be read as a name pointer.
     if (id <= 0 || id > 0xFFFF)
         return ERROR_RESOURCE_NAME_NOT_FOUND;
@@ -432,11 +434,21 @@ DWORD ExtractResourceFile(int id, const std::wstring& path) {
     HRSRC resource = FindResourceW(self, MAKEINTRESOURCEW(id), L"VKLIB");
     if (!resource)
         return LastErrorOr(ERROR_RESOURCE_NAME_NOT_FOUND);
-    DWORD size = SizeofResource(self, resource);
+    const DWORD length = SizeofResource(self, resource);
     HGLOBAL loaded = LoadResource(self, resource);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data && size != 0)
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes && length != 0)
         return LastErrorOr(ERROR_RESOURCE_DATA_NOT_FOUND);
+    data = bytes;
+    size = length;
+    return 0;
+}
+
+DWORD ExtractResourceFile(int id, const std::wstring& path) {
+    const void* data = nullptr;
+    DWORD size = 0;
+    if (DWORD error = FindPayload(id, data, size))
+        return error;
 
     FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -78,6 +78,9 @@ DWORD CreateDirectoryPath(const std::wstring& path);
 // removed. Refuses an empty path, a drive or a share root (dtDirNotFound); never descends
 // into a reparse point (the link itself is removed).
 DWORD DeleteTree(const std::wstring& dir, bool keepRoot);
+// The bytes of payload resource id (type VKLIB) of the program's own module, valid for the
+// process's life. Win32 error code; data null and size 0 on failure.
+DWORD FindPayload(int id, const void*& data, DWORD& size);
 // Writes payload resource id (type VKLIB) of the program's own module to path, replacing an
 // existing file. Win32 error code.
 DWORD ExtractResourceFile(int id, const std::wstring& path);

@@ -96,6 +96,19 @@ struct MemoryDCTraits {
     static bool Close(Type h) noexcept { return ::DeleteDC(h) != FALSE; }
 };
 
+struct IconTraits {
+    using Type = HICON;
+    static Type Empty() noexcept { return nullptr; }
+    static bool Close(Type h) noexcept { return ::DestroyIcon(h) != FALSE; }
+};
+
+struct WindowTraits {
+    using Type = HWND;
+    static Type Empty() noexcept { return nullptr; }
+    // A window may already be gone with its parent; destroying it then fails quietly.
+    static bool Close(Type h) noexcept { return ::DestroyWindow(h) != FALSE; }
+};
+
 using FileHandle = UniqueHandle<FileTraits>;          // CreateFileW
 using KernelHandle = UniqueHandle<KernelTraits>;      // processes, threads, events
 using FindHandle = UniqueHandle<FindTraits>;          // FindFirstFileW
@@ -104,6 +117,8 @@ using ModuleHandle = UniqueHandle<ModuleTraits>;      // LoadLibraryExW
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;  // LocalAlloc, CommandLineToArgvW
 using GdiObject = UniqueHandle<GdiObjectTraits>;      // bitmaps, brushes, fonts, pens
 using MemoryDC = UniqueHandle<MemoryDCTraits>;        // CreateCompatibleDC
+using IconHandle = UniqueHandle<IconTraits>;          // LoadImageW (not shared icons)
+using WindowHandle = UniqueHandle<WindowTraits>;      // CreateWindowExW
 
 // A device context borrowed from a window with GetDC; it goes back to that window.
 class WindowDC {

@@ -15,6 +15,7 @@ packages=(
   xauth
   imagemagick
   fonts-wine
+  nsis
 )
 
 missing=()

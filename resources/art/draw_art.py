@@ -161,19 +161,18 @@ def write_ico(canvas, transparent, path):
 
 
 def draw_picture():
+    # The dialog centres the picture in a taller frame and fills the rest with the colour of the
+    # top-left pixel, so the picture's edges stay plain teal.
     c = Canvas(119, 258, TEAL)
-    c.dither(0, 0, 118, 30, TEAL, AQUA)                 # light falling from above
-    c.dither(0, 31, 118, 45, TEAL, TEAL)
-    for y in range(31, 46, 3):
+    for y in range(6, 40, 3):                           # light falling from above
         c.dither(0, y, 118, y, TEAL, AQUA)
+    c.dither(0, 14, 118, 26, TEAL, AQUA)
     computer(c, 9, 52)
     # Disks scattered in front of the computer.
     floppy_525(c, 10, 196)
     floppy_35(c, 46, 188, NAVY)
     floppy_35(c, 72, 204, BLACK, label=YELLOW)
     floppy_35(c, 40, 220, MAROON)
-    c.fill(0, 250, 118, 257, GREEN)                     # the desk's edge
-    c.fill(0, 249, 118, 249, OLIVE)
     return c
 
 

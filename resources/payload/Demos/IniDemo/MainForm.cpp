@@ -1,0 +1,25 @@
+//---------------------------------------------------------------------------
+#include <vcl.h>
+#pragma hdrstop
+
+#include "MainForm.h"
+//---------------------------------------------------------------------------
+#pragma package(smart_init)
+#pragma resource "*.dfm"
+TMainForm *MainForm;
+//---------------------------------------------------------------------------
+__fastcall TMainForm::TMainForm(TComponent* Owner)
+        : TForm(Owner)
+{
+}
+//---------------------------------------------------------------------------
+void __fastcall TMainForm::SaveButtonClick(TObject *Sender)
+{
+    Store->WriteString("IniDemo", "Value", ValueEdit->Text);
+}
+//---------------------------------------------------------------------------
+void __fastcall TMainForm::LoadButtonClick(TObject *Sender)
+{
+    ValueEdit->Text = Store->ReadString("IniDemo", "Value", "");
+}
+//---------------------------------------------------------------------------

@@ -1,0 +1,22 @@
+//---------------------------------------------------------------------------
+// MemoryDemo: Settings in memory.
+#include <vcl.h>
+#pragma hdrstop
+USEFORM("MainForm.cpp", MainForm);
+//---------------------------------------------------------------------------
+WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    try
+    {
+        Application->Initialize();
+        Application->Title = "Velkora MemoryDemo";
+        Application->CreateForm(__classid(TMainForm), &MainForm);
+        Application->Run();
+    }
+    catch (Exception &exception)
+    {
+        Application->ShowException(&exception);
+    }
+    return 0;
+}
+//---------------------------------------------------------------------------

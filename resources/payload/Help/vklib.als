@@ -1,0 +1,6 @@
+TVkSettingsStore=TVkSettingsStore
+TVkIniStore=TVkIniStore
+TVkRegistryStore=TVkRegistryStore
+TVkMemoryStore=TVkMemoryStore
+TVkFormState=TVkFormState
+TVkPropertyStore=TVkPropertyStore

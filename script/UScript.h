@@ -1,0 +1,128 @@
+// The install script run: one object per installation, which executes the item table and writes
+// the text log "install.log" and the binary uninstall log "uninst.log".
+#pragma once
+
+#include "script/UScriptItems.h"
+#include "support/UHandles.h"
+
+#include <string>
+
+class TScript {
+public:
+    // Runs the program's own item table.
+    TScript();
+    // Runs the items[0..count-1] of any table (count below 0 is taken as 0).
+    TScript(const TScriptItem* items, int count);
+    virtual ~TScript();
+    TScript(const TScript&) = delete;
+    TScript& operator=(const TScript&) = delete;
+
+    // Number of items of the table.
+    int Count() const { return FItemCount; }
+    // Removes a previous installation, opens both logs and starts at the first item. Always 0.
+    int Start();
+    // Closes the uninstall log, then the install log. Always 0.
+    int Stop();
+
+    const std::wstring& LogString() const { return FLogText; }
+    bool LogEnable() const { return FLogEnable; }
+    void SetLogEnable(bool enable) { FLogEnable = enable; }
+    int Current() const { return FCurrent; }
+    // The item at Current (a blank item outside the table), for error reports.
+    TScriptItem CurrentItem() const { return GetItem(); }
+    void SetCurrent(int current) { FCurrent = current; }
+
+    // The interpreter: one item per ItemDoScript call; the caller advances Current.
+    // Steps of the progress bar for the whole run (equals Count).
+    int ProgressCount() const;
+    // Steps the current item advances the progress bar by; always 1.
+    int ItemProgressStep() const;
+    // The status text of the current item; left unchanged for items that have none.
+    void ItemText(std::wstring& text) const;
+    // Skips or executes the current item, writes its log line and uninstall record. 0, or the
+    // handler's error code.
+    int ItemDoScript();
+
+protected:
+    // A copy of the item at Current (a blank item when Current is outside the table).
+    TScriptItem GetItem() const;
+    // Writes text + CR LF, UTF-16LE, straight to the install log when it is on. Always 0.
+    int WriteLog(const std::wstring& text);
+    // Appends the current item's uninstall record to the uninstall log (nothing when it is not
+    // open).
+    void WriteBinLogRecord();
+    // Creates InstallDir; the result is not needed (opening a log in it reports the failure).
+    void ForceInstallDir();
+    // Undoes the installation that the Windows uninstall entry names; appends "...Success" to
+    // the log text. Always 0.
+    int DoRemovePrevious();
+
+    // Item handlers: each builds FLogText and answers 0 (done, also when there was nothing to
+    // do), a small negative number for its own failure steps, or a Win32 error code.
+    // File items (UScriptFileItems.cpp).
+    int DoCreateDir();
+    int DoExtractFile(bool overwrite);
+    bool IsPayloadNewer();
+    int DoCopyFileTo();
+    int DoCopyFiles();
+    int DoDeleteFile();
+    int DoDeleteFiles();
+    int DoClearDir();
+    int DoMergeFiles();
+    int DoCheckFile();
+    int DoRunFile();
+    int DoSetCurrentDir();
+    // Package build items (UScriptBuildItems.cpp).
+    int DoCompilePackage();
+    // IDE registration items (UScriptIdeItems.cpp).
+    int DoRegisterPackage();
+    int DoAddSearchPath();
+    int DoAddIdePath();
+    int DoModifyHelpFile();
+    int DoReplaceText();
+    // Help and uninstall registration items (UScriptHelpItems.cpp).
+    int DoSetHelpDir();
+    int DoRegisterWinHelp();
+    int DoRegisterHelp();
+    int DoCreateRegKey();
+    int DoRegisterUninstall();
+
+    int FCurrent = 0;
+    int FSkipTypeId = 0;
+    int FSkipCode = 0;
+    std::wstring FLogText;
+    handles::FileHandle FLogHandle;
+    bool FLogEnable = true;
+    handles::FileHandle FBinLogHandle;
+    // The WinHelp directory named by siSetHelpDir, registered by siRegisterWinHelp.
+    std::wstring FHelpDir;
+
+private:
+    // Creates "install.log" (replacing an old one) and writes its three header lines. 0, or -1
+    // when the file cannot be created.
+    int OpenLog();
+    void CloseLog();
+    // Creates "uninst.log" (replacing an old one) and writes its magic. 0, or -1 when the file
+    // cannot be created; the Win32 error is then the thread's last error.
+    int OpenBinLog();
+    void WriteBinLog(const std::string& bytes);
+    void CloseBinLog();
+    // Runs the item's handler or control action; the handler's result, 0 for the others.
+    int RunItem(const TScriptItem& item);
+    // Skips the rows up to the next row of type endType with Code key.
+    void BeginSkip(uint16_t endType, uint32_t key);
+
+    const TScriptItem* FItems;
+    int FItemCount;
+};
+
+// The install log's three header lines, each without its line break.
+std::wstring InstallLogHeader();
+// An item's full path, JoinPath(BaseDir(DirCode), Name); a nil Name counts as empty.
+std::wstring ItemPathOf(const TScriptItem& item);
+// The text of an siProductInfo record for its code (empty for 6 and unknown codes).
+std::wstring ProductInfoText(uint32_t code);
+// The product's name in the Windows list of installed programs.
+std::wstring UninstallDisplayName();
+// The uninstaller and the uninstall log of InstallDir, each quoted when it contains a blank.
+std::wstring UninstallCommandLine();

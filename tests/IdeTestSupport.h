@@ -1,0 +1,93 @@
+// Helpers for the IDE, build and help item tests: a TScript that calls one handler on one row
+// of a small table, and test IDEs whose "bin" holds the stand-in build tools.
+#pragma once
+
+#include "product/UProducts.h"
+#include "product/UUtils.h"
+#include "script/UScript.h"
+#include "support/UHandles.h"
+#include "tests/ScriptProbe.h"
+#include "tests/TestSupport.h"
+
+#include <string>
+#include <vector>
+
+namespace vktest {
+
+class THandlerProbe : public TScript {
+public:
+    explicit THandlerProbe(const std::vector<TScriptItem>& items)
+        : TScript(items.data(), static_cast<int>(items.size())) {}
+
+    using TScript::DoAddIdePath;
+    using TScript::DoAddSearchPath;
+    using TScript::DoCompilePackage;
+    using TScript::DoCreateRegKey;
+    using TScript::DoModifyHelpFile;
+    using TScript::DoRegisterHelp;
+    using TScript::DoRegisterPackage;
+    using TScript::DoRegisterUninstall;
+    using TScript::DoRegisterWinHelp;
+    using TScript::DoReplaceText;
+    using TScript::DoSetHelpDir;
+
+    // Calls handler on row index as the interpreter does: with an empty log text.
+    int Run(int index, int (TScript::*handler)()) {
+        SetCurrent(index);
+        FLogText.clear();
+        return (this->*handler)();
+    }
+};
+
+// One row with every field given by name.
+inline TScriptItem Row(uint16_t type, const wchar_t* name, uint32_t code, int32_t dirCode,
+                       int32_t platform = 0, const wchar_t* text1 = nullptr,
+                       const wchar_t* text2 = nullptr, uint16_t flags = 0) {
+    return {type, flags, name, code, dirCode, text1, text2, 0, platform, nullptr};
+}
+
+// The stand-in build tool of a variant: 0 builds, 1 writes nothing, 2 never ends.
+inline std::wstring StandinTool(int variant) {
+    return BuildDir() + L"\\fixtures\\standin_tool_" + std::to_wstring(variant) + L".exe";
+}
+
+// Copies the stand-in of variant into root\bin under each of names, and creates root\bin's
+// "standin.log", in which every run of a tool leaves "<tool>|<current dir>|<command line>".
+inline bool InstallStandinTools(const std::wstring& root, int variant,
+                                const std::vector<std::wstring>& names) {
+    if (CreateDirectoryPath(root + L"\\bin") != 0)
+        return false;
+    for (const std::wstring& name : names)
+        if (!CopyFileW(StandinTool(variant).c_str(), (root + L"\\bin\\" + name).c_str(), FALSE))
+            return false;
+    return WriteFileBytes(root + L"\\bin\\standin.log", "");
+}
+
+// The lines the stand-in tools of root have logged.
+inline std::vector<std::string> StandinCalls(const std::wstring& root) {
+    std::vector<std::string> lines;
+    const std::string text = ReadFileBytes(root + L"\\bin\\standin.log");
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 2;
+    }
+    return lines;
+}
+
+// True when root\key can be opened.
+inline bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY opened = nullptr;
+    const LSTATUS status = RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened);
+    const handles::RegKey owner(opened);
+    return status == ERROR_SUCCESS;
+}
+
+inline std::string Narrow(const std::wstring& text) {
+    return ToAnsi(text);
+}
+
+} // namespace vktest

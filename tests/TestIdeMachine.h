@@ -1,0 +1,137 @@
+// A machine with four test IDEs whose build tools are the stand-ins (C++Builder 6, RAD Studio
+// 2009, RAD Studio XE10.4 without and RAD Studio 11 with the 64-bit compiler), and one
+// installation of the product's table run as the wizard runs it. Works on the real registry and
+// system directories: use it only in a fresh copy of the test prefix.
+#pragma once
+
+#include "product/UConst.h"
+#include "product/UProducts.h"
+#include "product/UUtils.h"
+#include "script/UScript.h"
+#include "support/UHandles.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace vktest {
+
+struct TIdeMachine {
+    std::wstring Root; // everything of the machine lies below it
+    std::wstring Cb6;  // the IDEs' directories
+    std::wstring Bds2009;
+    std::wstring Xe104;
+    std::wstring Rad11;
+    std::wstring Install; // the installation directory, with a blank in its path
+
+    // The choices of the selection page for these IDEs, context help and demos.
+    static constexpr uint32_t Versions = 0x80 | 0x1000 | 0x4000000 | 0x8000000;
+    static constexpr uint32_t Items = 0x40 | 0x4000 | 0x10000000 | 0x20000000 | 0x80 | 0x200;
+
+    // Creates the IDEs below root with copies of standinTool as their build tools, their help
+    // files and registry settings. False at the first step that fails.
+    bool Create(const std::wstring& root, const std::wstring& standinTool) {
+        Root = root;
+        Cb6 = root + L"\\Borland\\CBuilder6";
+        Bds2009 = root + L"\\CodeGear\\RAD Studio\\6.0";
+        Xe104 = root + L"\\Embarcadero\\Studio\\21.0";
+        Rad11 = root + L"\\Embarcadero\\Studio\\22.0";
+        Install = root + L"\\Program Files\\Velkora";
+        // The machine's program directory exists before any installation.
+        if (CreateDirectoryPath(root + L"\\Program Files") != 0)
+            return false;
+        if (!MakeIde(8, Cb6, standinTool, {L"make.exe"}) ||
+            !MakeIde(13, Bds2009, standinTool, {L"dcc32.exe"}) ||
+            !MakeIde(27, Xe104, standinTool, {L"dcc32.exe"}) ||
+            !MakeIde(28, Rad11, standinTool, {L"dcc32.exe", L"dcc64.exe"}))
+            return false;
+        // What a C++Builder 6 keeps in its help directory.
+        const std::wstring help = Cb6 + L"\\Help\\";
+        if (CreateDirectoryPath(help) != 0 ||
+            !WriteText(help + L"bcb6.ohi", ":Index C++Builder=bcb6.hlp\r\n") ||
+            !WriteText(help + L"bcb6.ohl", ":Link bcb6.hlp\r\n:Link bcb6vcl.hlp\r\n") ||
+            !WriteText(help + L"bcb6.als", "AnsiString=AnsiString\r\nTForm=TForm\r\n") ||
+            !WriteText(help + L"bcb6.gid", "help cache"))
+            return false;
+        // The IDEs' own settings, which an installation extends and the uninstaller restores.
+        const std::wstring cb6 = L"Software\\Borland\\C++Builder\\6.0";
+        const std::wstring bds = L"Software\\CodeGear\\BDS\\6.0";
+        const std::wstring release = L"$(BDSLIB)\\$(Platform)\\release";
+        bool ok = User(cb6 + L"\\Library", L"Search Path", L"$(BCB)\\Lib;$(BCB)\\Lib\\Obj") &&
+                  User(cb6 + L"\\Known Packages", L"$(BCB)\\Bin\\dclstd60.bpl",
+                       L"Borland Standard Components") &&
+                  User(bds + L"\\Library", L"Search Path", release + L";$(BDS)\\Imports") &&
+                  User(bds + L"\\C++\\Paths", L"SearchPath", L"$(BDS)\\include") &&
+                  User(bds + L"\\C++\\Paths", L"LibraryPath", L"$(BDS)\\lib") &&
+                  User(bds + L"\\Known Packages", L"$(BDS)\\bin\\dclstd120.bpl",
+                       L"Embarcadero Standard Components") &&
+                  User(bds + L"\\Globals", L"PrevVersion", L"12.0");
+        for (const wchar_t* key :
+             {L"Software\\Embarcadero\\BDS\\21.0", L"Software\\Embarcadero\\BDS\\22.0"}) {
+            const std::wstring rad = key;
+            ok = ok && User(rad + L"\\Library\\Win32", L"Search Path", release) &&
+                 User(rad + L"\\Library\\Win64", L"Search Path", release) &&
+                 User(rad + L"\\C++\\Paths\\Win32", L"LibraryPath", release) &&
+                 User(rad + L"\\C++\\Paths\\Win64", L"LibraryPath", release) &&
+                 User(rad + L"\\Known Packages", L"$(BDS)\\bin\\dclstd280.bpl",
+                      L"Embarcadero Standard Components");
+        }
+        return ok;
+    }
+
+    // One installation as the wizard runs it: detection and the choices of the selection page,
+    // the script from Start to its last item, and the installation record of the finish page.
+    // Answers every non-zero item result as "row:result log text".
+    std::vector<std::wstring> RunInstallation() const {
+        SetCurrentDirectoryW(Root.c_str());
+        DetectProducts();
+        PreselectProducts(0);
+        InstallDir = Install;
+        InstallVersions = Versions;
+        InstallItems = Items;
+        std::vector<std::wstring> errors;
+        {
+            TScript script;
+            script.Start();
+            for (script.SetCurrent(0); script.Current() < script.Count();
+                 script.SetCurrent(script.Current() + 1))
+                if (const int result = script.ItemDoScript(); result != 0)
+                    errors.push_back(std::to_wstring(script.Current()) + L":" +
+                                     std::to_wstring(result) + L" " + script.LogString());
+        }
+        WriteInstallRecord();
+        // The installer ends here; its current directory was inside the installation.
+        SetCurrentDirectoryW(Root.c_str());
+        return errors;
+    }
+
+private:
+    static bool MakeIde(int index, const std::wstring& dir, const std::wstring& standinTool,
+                        const std::vector<std::wstring>& tools) {
+        if (CreateDirectoryPath(dir + L"\\bin") != 0)
+            return false;
+        for (const std::wstring& tool : tools)
+            if (!CopyFileW(standinTool.c_str(), (dir + L"\\bin\\" + tool).c_str(), FALSE))
+                return false;
+        // Detection removes the trailing backslash that some IDEs store.
+        return WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[index].RegKey, L"RootDir",
+                              dir + L"\\");
+    }
+
+    static bool User(const std::wstring& key, const std::wstring& name, const std::wstring& text) {
+        return WriteRegString(HKEY_CURRENT_USER, key, name, text);
+    }
+
+    static bool WriteText(const std::wstring& path, const std::string& text) {
+        const handles::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        return file &&
+               WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
+                         nullptr) &&
+               written == text.size();
+    }
+};
+
+} // namespace vktest

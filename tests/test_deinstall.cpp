@@ -1,0 +1,384 @@
+#include "product/UUtils.h"
+#include "tests/ScriptProbe.h"
+#include "uninstall/UDeinstall.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+using namespace vktest;
+
+namespace {
+
+const wchar_t* const Rad9Key = L"Software\\Embarcadero\\BDS\\9.0";     // product 16, two platforms
+const wchar_t* const Bcb4Key = L"Software\\Borland\\C++Builder\\4.0";  // product 5, help files
+const wchar_t* const UninstallEntry =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
+const wchar_t* const HelpKey = L"Software\\Microsoft\\Windows\\Help";
+
+std::wstring Value(HKEY root, const std::wstring& key, const wchar_t* name) {
+    std::wstring text;
+    return ReadRegString(root, key, name, text) ? text : L"<missing>";
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+void MakeFile(const std::wstring& path, const std::string& content = "x") {
+    CreateDirectoryPath(path.substr(0, path.rfind(L'\\')));
+    ASSERT_TRUE(WriteFileBytes(path, content)) << path.c_str();
+}
+
+// An IDE that detection finds: its RootDir value and its command-line tool.
+void InstallIde(int index, const std::wstring& rootDir) {
+    const TBorlandProduct& product = BorlandProducts[index];
+    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, product.RegKey, L"RootDir", rootDir));
+    MakeFile(rootDir + (product.IsDelphi ? L"\\bin\\dcc32.exe" : L"\\bin\\make.exe"));
+}
+
+int Walk(const std::wstring& logPath, bool partial = false, HWND dialog = nullptr) {
+    TDeinstall deinstall;
+    deinstall.flPartialUninstall = partial;
+    deinstall.SetDialogHandle(dialog);
+    deinstall.sProductText = L"Standard Edition of Velkora v4.07";
+    int result = deinstall.PrepareUninstFile(logPath);
+    if (result != 0)
+        return result;
+    result = deinstall.PrepareDeinstall();
+    if (result != 0)
+        return result;
+    return deinstall.DoDeinstall();
+}
+
+const TPackageFile* CopyDestination() {
+    static const std::wstring name =
+        L"vktest-copy-" + std::to_wstring(GetCurrentProcessId()) + L".bpl";
+    static const TPackageFile destination{name.c_str(), dcTemp};
+    return &destination;
+}
+
+INT_PTR CALLBACK PassiveDialogProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+}  // namespace
+
+class DeinstallTest : public InstallStateTest {
+protected:
+    void SetUp() override {
+        InstallStateTest::SetUp();
+        InstallDir = TempPath(L"Lib Inst");
+        CurrentProduct = 0;
+        CurrentProductDir.clear();
+    }
+};
+
+TEST_F(DeinstallTest, AFullLogIsUndoneRecordByRecord) {
+    const std::wstring inst = InstallDir;
+    const std::wstring rad9 = TempPath(L"RAD9");
+    const std::wstring bcb4 = TempPath(L"BCB4");
+    InstallIde(16, rad9);
+    InstallIde(5, bcb4);
+
+    std::vector<TScriptItem> items = HeaderItems();
+    items.push_back(Item(siCreateDir, L"", dcInstall));
+    items.push_back(Item(siCreateDir, L"Source", dcInstall));
+    items.push_back(Item(siExtractFile, L"Source\\a.pas", dcInstall));
+    items.push_back(Item(siExtractFileIfAbsent, L"settings.ini", dcInstall, 0, 3));
+    items.push_back(Item(siSetIde, L"RADStudio9", 0, 16));
+    items.push_back(Item(siRegisterPackage, L"RADStudio9\\dclvkl.bpl", dcInstall));
+    items.push_back(Item(siAddSearchPath, L"Source", dcInstall));
+    items.push_back(Item(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", 0, sfIdeWin32));
+    items.push_back(Item(siSetIde, L"RADStudio9", 0, 16));
+    items.push_back(Item(siSetIde, L"CBuilder4", 0, 5));
+    items.push_back(Item(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeHelp, 3));
+    items.push_back(Item(siDeleteFile, L"Help\\bcb4.gid", dcIdeRoot));
+    items.push_back(Item(siSetIde, L"CBuilder4", 0, 5));
+    TScriptItem copy = Item(siCopyFileTo, L"RADStudio9\\vkl.bpl", dcInstall);
+    copy.Dest = CopyDestination();
+    items.push_back(copy);
+    items.push_back(Item(siRegisterWinHelp, L"vklib.hlp", 0));
+    items.push_back(Item(siRegisterHelp, L"help\\help_reg.bat", 0));
+    items.push_back(Item(siRegisterUninstall, L"unbrm.exe", 0));
+    items.push_back(Item(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x80000002, 3));
+    const std::wstring log = WriteUninstLog(items);
+
+    // What the installation left behind.
+    MakeFile(inst + L"\\Source\\a.pas");
+    MakeFile(inst + L"\\settings.ini");
+    MakeFile(inst + L"\\RADStudio9\\dclvkl.bpl");
+    MakeFile(inst + L"\\help\\help_unreg.bat", "@echo unregistered> ..\\..\\unreg-ran.txt\r\n");
+    const std::wstring copied = BaseDir(dcTemp) + CopyDestination()->FileName;
+    MakeFile(copied);
+    const std::wstring known = std::wstring(Rad9Key) + L"\\Known Packages";
+    WriteRegString(HKEY_CURRENT_USER, known, inst + L"\\RADStudio9\\dclvkl.bpl", L"Velkora");
+    WriteRegString(HKEY_CURRENT_USER, known, L"C:\\Other\\other.bpl", L"Other");
+    const std::wstring library = std::wstring(Rad9Key) + L"\\Library";
+    WriteRegString(HKEY_CURRENT_USER, library, L"Search Path", L"C:\\Keep");
+    WriteRegString(HKEY_CURRENT_USER, library + L"\\Win32", L"Search Path",
+                   L"C:\\Keep32;" + inst + L"\\RADStudio9");
+    WriteRegString(HKEY_CURRENT_USER, library + L"\\Win64", L"Search Path",
+                   LowerCase(inst) + L"\\source;C:\\Keep64");
+    const std::wstring cppPaths = std::wstring(Rad9Key) + L"\\C++\\Paths\\Win32";
+    WriteRegString(HKEY_CURRENT_USER, cppPaths, L"LibraryPath",
+                   L"C:\\CppLib;" + inst + L"\\RADStudio9\\Win32");
+    MakeFile(bcb4 + L"\\Help\\bcb4.ohl", "first\r\n:Link vklib.hlp\r\n:Link other.hlp\r\n");
+    MakeFile(bcb4 + L"\\Help\\bcb4.gid");
+    WriteRegString(HKEY_LOCAL_MACHINE, HelpKey, L"vklib.hlp", inst + L"\\Help");
+    WriteRegString(HKEY_LOCAL_MACHINE, HelpKey, L"other.hlp", L"C:\\Other");
+    WriteRegString(HKEY_LOCAL_MACHINE, UninstallEntry, L"DisplayName", L"Brightmoss Velkora v4.07");
+    WriteRegString(HKEY_LOCAL_MACHINE,
+                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OtherApp",
+                   L"DisplayName", L"Other");
+    WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora", L"Version", L"4.07");
+    WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value", L"1");
+
+    InstallDir = L"C:\\Elsewhere";
+    EXPECT_EQ(Walk(log), 0);
+
+    EXPECT_EQ(InstallDir, inst);  // the header's directory
+    EXPECT_FALSE(PathExists(inst));
+    EXPECT_FALSE(PathExists(copied));
+    EXPECT_TRUE(PathExists(TempPath(L"unreg-ran.txt")));  // the help unregistration ran
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, known, (inst + L"\\RADStudio9\\dclvkl.bpl").c_str()),
+              L"<missing>");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, known, L"C:\\Other\\other.bpl"), L"Other");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, library, L"Search Path"), L"C:\\Keep");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, library + L"\\Win32", L"Search Path"), L"C:\\Keep32");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, library + L"\\Win64", L"Search Path"), L"C:\\Keep64");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, cppPaths, L"LibraryPath"), L"C:\\CppLib");
+    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohl"), "first\r\n:Link other.hlp\r\n");
+    EXPECT_FALSE(PathExists(bcb4 + L"\\Help\\bcb4.gid"));
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HelpKey, L"vklib.hlp"), L"<missing>");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HelpKey, L"other.hlp"), L"C:\\Other");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntry));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE,
+                          L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OtherApp"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Keep"));
+    // The walk ended on the first IDE block's opening record.
+    EXPECT_EQ(CurrentProduct, 16);
+}
+
+TEST_F(DeinstallTest, PartialModeKeepsTheMarkedRecords) {
+    std::vector<TScriptItem> items = HeaderItems();
+    items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
+    items.push_back(Item(siExtractFileIfAbsent, L"settings.ini", dcInstall, 0, 3));
+    items.push_back(Item(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x80000002, 3));
+    const std::wstring log = WriteUninstLog(items);
+    const std::wstring inst = InstallDir;
+    auto leaveInstallation = [&] {
+        MakeFile(inst + L"\\a.pas");
+        MakeFile(inst + L"\\settings.ini");
+        WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora", L"Version", L"4.07");
+    };
+
+    leaveInstallation();
+    EXPECT_EQ(Walk(log, true), 0);
+    EXPECT_FALSE(PathExists(inst + L"\\a.pas"));
+    EXPECT_TRUE(PathExists(inst + L"\\settings.ini"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
+
+    leaveInstallation();
+    EXPECT_EQ(Walk(log, false), 0);
+    EXPECT_FALSE(PathExists(inst + L"\\settings.ini"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
+}
+
+TEST_F(DeinstallTest, AHeaderOnlyLogUndoesNothing) {
+    const std::wstring log = WriteUninstLog(HeaderItems());
+    MakeFile(InstallDir + L"\\keep.txt");
+    const std::wstring logged = InstallDir;
+    InstallDir = L"C:\\Elsewhere";
+    EXPECT_EQ(Walk(log), 0);
+    EXPECT_EQ(InstallDir, logged);
+    EXPECT_TRUE(PathExists(logged + L"\\keep.txt"));
+    EXPECT_TRUE(PathExists(log));
+}
+
+TEST_F(DeinstallTest, LogsThatCannotBeLoadedAreRejected) {
+    ASSERT_TRUE(CreateDirectoryW(InstallDir.c_str(), nullptr));
+    TDeinstall deinstall;
+    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"missing.log")), -2);
+    MakeFile(TempPath(L"empty.log"), "");
+    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"empty.log")), -3);
+    MakeFile(TempPath(L"short.log"), "UNBRM0");
+    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"short.log")), -4);
+    MakeFile(TempPath(L"letters.log"), "UNBRMab" + std::string(32, '\0'));
+    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"letters.log")), -4);
+    MakeFile(TempPath(L"other.log"), "UNBRX02");
+    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"other.log")), -4);
+    // Nothing of a rejected log is kept to walk.
+    EXPECT_EQ(deinstall.PrepareDeinstall(), -1);
+}
+
+TEST_F(DeinstallTest, ADamagedLogIsRejectedAsAWholeAndNothingIsUndone) {
+    std::vector<TScriptItem> items = HeaderItems();
+    items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
+    items.push_back(Item(siExtractFile, L"b.pas", dcInstall));
+    const std::wstring log = WriteUninstLog(items);
+    MakeFile(InstallDir + L"\\a.pas");
+    MakeFile(InstallDir + L"\\b.pas");
+    std::string bytes = ReadFileBytes(log);
+    bytes[bytes.size() - 2] = static_cast<char>(0xF0);  // the last RecLen points before the file
+    ASSERT_TRUE(WriteFileBytes(log, bytes));
+
+    EXPECT_EQ(Walk(log), -5);
+    EXPECT_TRUE(PathExists(InstallDir + L"\\a.pas"));
+    EXPECT_TRUE(PathExists(InstallDir + L"\\b.pas"));
+}
+
+TEST_F(DeinstallTest, AForwardLogUndoesEveryRecordAfterItsHeader) {
+    // No turning mark: an older writer's log is read forward from the first other record.
+    std::vector<TScriptItem> items;
+    for (uint32_t code : {1u, 2u, 3u, 4u, 5u, 7u})
+        items.push_back(Item(siProductInfo, nullptr, 0, code));
+    items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
+    items.push_back(Item(siExtractFile, L"b.pas", dcInstall));
+    const std::wstring log = WriteUninstLog(items);
+    MakeFile(InstallDir + L"\\a.pas");
+    MakeFile(InstallDir + L"\\b.pas");
+    EXPECT_EQ(Walk(log), 0);
+    EXPECT_FALSE(PathExists(InstallDir + L"\\a.pas"));
+    EXPECT_FALSE(PathExists(InstallDir + L"\\b.pas"));
+}
+
+TEST_F(DeinstallTest, IdeBoundRecordsNeedACurrentIde) {
+    InstallIde(16, TempPath(L"RAD9"));
+    std::vector<TScriptItem> items = HeaderItems();
+    items.push_back(Item(siSetIde, L"", 0, 0));
+    items.push_back(Item(siRegisterPackage, L"RADStudio9\\dclvkl.bpl", dcInstall));
+    items.push_back(Item(siSetIde, L"", 0, 0));
+    const std::wstring log = WriteUninstLog(items);
+    const std::wstring known = std::wstring(Rad9Key) + L"\\Known Packages";
+    const std::wstring package = InstallDir + L"\\RADStudio9\\dclvkl.bpl";
+    WriteRegString(HKEY_CURRENT_USER, known, package, L"Velkora");
+    CurrentProduct = 16;  // what an earlier block left must not count
+    EXPECT_EQ(Walk(log), 0);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, known, package.c_str()), L"Velkora");
+}
+
+TEST_F(DeinstallTest, HelpFileLinesGoOnlyWhereTheyStand) {
+    const std::wstring bcb4 = TempPath(L"BCB4");
+    InstallIde(5, bcb4);
+    std::vector<TScriptItem> items = HeaderItems();
+    items.push_back(Item(siSetIde, L"CBuilder4", 0, 5));
+    items.push_back(
+        Item(siModifyHelpFile, L"\r\n:Index Velkora components=vklib.hlp", dcIdeHelp, 2));
+    items.push_back(Item(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeHelp, 3));
+    items.push_back(Item(siSetIde, L"CBuilder4", 0, 5));
+    const std::wstring log = WriteUninstLog(items);
+    // The index line was removed by hand; the link line stands twice, in other letter case.
+    const std::string index = "a\r\n:Index Other=other.hlp\r\n";
+    MakeFile(bcb4 + L"\\Help\\bcb4.ohi", index);
+    MakeFile(bcb4 + L"\\Help\\bcb4.ohl", "a\r\n:LINK VKLIB.HLP\r\nb\r\n:Link vklib.hlp\r\n");
+    EXPECT_EQ(Walk(log), 0);
+    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohi"), index);
+    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohl"), "a\r\nb\r\n:Link vklib.hlp\r\n");
+    EXPECT_FALSE(PathExists(bcb4 + L"\\Help\\bcb4.ohl.vknew"));
+}
+
+TEST_F(DeinstallTest, TreesAndKeysTheLogCannotOwnAreLeftAlone) {
+    const std::wstring work = TempPath(L"work");
+    MakeFile(work + L"\\victim\\file.txt");
+    SetCurrentDirectoryW(work.c_str());
+    std::vector<TScriptItem> items = HeaderItems();
+    items.push_back(Item(siCreateDir, L"victim", 0));  // relative: would follow the current dir
+    items.push_back(Item(siCreateDir, L"", 0));        // empty
+    items.push_back(Item(siCreateRegKey, L"Software", 0, 0x80000002));
+    items.push_back(Item(siCreateRegKey, L"", 0, 0x80000002));
+    items.push_back(Item(siCreateRegKey, L"Software\\Keep", 0, 0x12345));
+    const std::wstring log = WriteUninstLog(items);
+    WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value", L"1");
+    EXPECT_EQ(Walk(log), 0);
+    EXPECT_TRUE(PathExists(work + L"\\victim\\file.txt"));
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value"), L"1");
+}
+
+TEST_F(DeinstallTest, TheInstallationDirectoryGoesEvenWhenItIsTheCurrentDirectory) {
+    std::vector<TScriptItem> items = HeaderItems();
+    items.push_back(Item(siCreateDir, L"", dcInstall));
+    const std::wstring log = WriteUninstLog(items);
+    MakeFile(InstallDir + L"\\sub\\file.txt");
+    SetCurrentDirectoryW((InstallDir + L"\\sub").c_str());
+    EXPECT_EQ(Walk(log), 0);
+    EXPECT_FALSE(PathExists(InstallDir));
+}
+
+TEST(ProtectedDirectoryTest, SystemDirectoriesRootsAndTheirAncestorsAreProtected) {
+    wchar_t buffer[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryW(buffer, MAX_PATH), 0u);
+    const std::wstring windows = buffer;
+    ASSERT_GT(GetSystemDirectoryW(buffer, MAX_PATH), 0u);
+    const std::wstring system = buffer;
+    ASSERT_GT(GetTempPathW(MAX_PATH, buffer), 0u);
+    const std::wstring temp = buffer;
+    for (const std::wstring& dir :
+         {std::wstring(), std::wstring(L"relative\\dir"), std::wstring(L"C:"),
+          std::wstring(L"C:\\"), std::wstring(L"\\\\server\\share"),
+          std::wstring(L"\\\\server\\share\\"), std::wstring(L"\\\\?\\UNC\\server\\share"),
+          L"\\\\?\\" + windows, L"\\\\.\\" + system + L"\\..", windows, windows + L"\\", system,
+          LowerCase(system), temp, temp.substr(0, temp.find_last_of(L'\\', temp.size() - 2))})
+        EXPECT_TRUE(IsProtectedDirectory(dir)) << dir.c_str();
+    // Too long to resolve its ".." parts: it could name anything.
+    EXPECT_TRUE(IsProtectedDirectory(L"C:\\" + std::wstring(600, L'a') + L"\\..\\Windows"));
+    EXPECT_FALSE(IsProtectedDirectory(temp + L"vktest-lib"));
+    EXPECT_FALSE(IsProtectedDirectory(L"\\\\server\\share\\Velkora"));
+    EXPECT_FALSE(IsProtectedDirectory(windows + L"\\VelkoraTest"));
+}
+
+TEST(SearchPathTest, OnlyAWholeEntryIsRemovedWithOneSeparator) {
+    EXPECT_EQ(WithoutSearchPathEntry(L"c:\\lib\\x;D:\\Other", L"C:\\Lib\\X"), L"D:\\Other");
+    EXPECT_EQ(WithoutSearchPathEntry(L"D:\\Other;C:\\Lib\\X", L"C:\\Lib\\X"), L"D:\\Other");
+    EXPECT_EQ(WithoutSearchPathEntry(L"A;C:\\Lib\\X;B", L"C:\\Lib\\X"), L"A;B");
+    EXPECT_EQ(WithoutSearchPathEntry(L"C:\\Lib\\X", L"C:\\Lib\\X"), L"");
+    EXPECT_EQ(WithoutSearchPathEntry(L"X;A;X", L"X"), L"A;X");
+    // A longer entry that begins with the path is another directory and stays whole.
+    EXPECT_EQ(WithoutSearchPathEntry(L"C:\\Lib\\X2;C:\\Lib\\X", L"C:\\Lib\\X"), L"C:\\Lib\\X2");
+    EXPECT_EQ(WithoutSearchPathEntry(L"C:\\Lib\\XY;D:\\", L"C:\\Lib\\X"), L"C:\\Lib\\XY;D:\\");
+    EXPECT_EQ(WithoutSearchPathEntry(L"A;;B", L""), L"A;;B");
+}
+
+TEST_F(DeinstallTest, ASearchPathValueIsWrittenBackOnlyWhenAnEntryWent) {
+    const std::wstring key = L"Software\\Test\\Library";
+    WriteRegString(HKEY_CURRENT_USER, key, L"Search Path", L"C:\\A;C:\\B");
+    EXPECT_TRUE(RemoveSearchPathEntry(HKEY_CURRENT_USER, key, L"Search Path", L"c:\\b"));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, key, L"Search Path"), L"C:\\A");
+    EXPECT_FALSE(RemoveSearchPathEntry(HKEY_CURRENT_USER, key, L"Search Path", L"C:\\B"));
+    EXPECT_FALSE(RemoveSearchPathEntry(HKEY_CURRENT_USER, key, L"Missing", L"C:\\A"));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, key, L"Missing"), L"<missing>");
+}
+
+TEST_F(DeinstallTest, DialogModeReportsInTheCallersDialog) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), nullptr,
+                                     PassiveDialogProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    std::vector<TScriptItem> items = HeaderItems();
+    items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
+    items.push_back(Item(siExtractFile, L"settings.ini", dcInstall, 0, 3));
+    const std::wstring log = WriteUninstLog(items);
+    const size_t walked = 16 + 5 + 16 + 12;  // the two records after the header
+
+    EXPECT_EQ(Walk(log, true, dialog), 0);
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, 256)),
+              L"Performing uninstall of the \"Standard Edition of Velkora v4.07\"...");
+    // Backward: the kept record first ("Skipping"), then the file.
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, 260)), L"Removing file");
+    for (int id : {261, 1009, 260})
+        EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) << id;
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, 1000)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, 2)));
+    PBRANGE range{};
+    SendDlgItemMessageW(dialog, 1009, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    EXPECT_EQ(range.iHigh, static_cast<int>(walked) - 1);
+    EXPECT_EQ(SendDlgItemMessageW(dialog, 1009, PBM_GETPOS, 0, 0),
+              static_cast<LRESULT>(walked) - 1);
+    DestroyWindow(dialog);
+}

@@ -1,0 +1,164 @@
+// Package builds: tool choice, command line, current directory, missing tools, and the results,
+// with the stand-in build tools in test IDE directories.
+#include "tests/IdeTestSupport.h"
+
+#include "product/UProducts.h"
+#include "product/UUtils.h"
+
+using namespace vktest;
+
+namespace {
+
+constexpr uint32_t Rad11Bit = 0x8000000; // RAD Studio 11, index 28: 32- and 64-bit Delphi
+constexpr uint32_t Cb6Bit = 0x80;        // C++Builder 6, index 8: make
+
+class BuildItemsTest : public InstallStateTest {
+protected:
+    void SetUp() override {
+        InstallStateTest::SetUp();
+        // A directory with blanks, as IDEs usually have.
+        Rad11Root = TempPath(L"Program Files (x86)\\Embarcadero\\Studio\\22.0");
+        Cb6Root = TempPath(L"Borland\\CBuilder6");
+        BorlandProducts[28].RootDir = Rad11Root;
+        BorlandProducts[8].RootDir = Cb6Root;
+        ProjectDir = TempPath(L"Velkora\\RADStudio22");
+        ASSERT_EQ(CreateDirectoryPath(ProjectDir + L"\\Win32"), 0u);
+        ASSERT_EQ(CreateDirectoryPath(ProjectDir + L"\\Win64"), 0u);
+        const std::wstring payload = SourceDir() + L"\\resources\\payload\\";
+        for (const wchar_t* name : {L"dcc32.cfg", L"dcc64.cfg", L"vkl280.dpk"})
+            ASSERT_TRUE(CopyFileW((payload + L"RADStudio22\\" + name).c_str(),
+                                  (ProjectDir + L"\\" + name).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW((payload + L"CBuilder6\\vkl60.mak").c_str(),
+                              (ProjectDir + L"\\vkl60.mak").c_str(), FALSE));
+        ASSERT_TRUE(SetCurrentDirectoryW(ProjectDir.c_str()));
+    }
+
+    std::wstring Rad11Root;
+    std::wstring Cb6Root;
+    std::wstring ProjectDir;
+};
+
+TEST_F(BuildItemsTest, DelphiBuildRunsTheQuotedCompilerInTheCurrentDirectory) {
+    ASSERT_TRUE(InstallStandinTools(Rad11Root, 0, {L"dcc32.exe", L"dcc64.exe"}));
+    // Were the path with blanks passed unquoted, the system would start this one first.
+    ASSERT_TRUE(CopyFileW(StandinTool(0).c_str(), TempPath(L"Program.exe").c_str(), FALSE));
+    ASSERT_TRUE(WriteFileBytes(TempPath(L"standin.log"), ""));
+    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
+                                         Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0, 1)};
+    THandlerProbe script(items);
+
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), 0);
+    EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
+    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCompilePackage), 0);
+    EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
+
+    const std::vector<std::string> calls = StandinCalls(Rad11Root);
+    ASSERT_EQ(calls.size(), 2u);
+    const std::string cwd = Narrow(ProjectDir);
+    EXPECT_EQ(calls[0],
+              "dcc32.exe|" + cwd + "|\"" + Narrow(Rad11Root) + "\\bin\\dcc32.exe\" vkl280.dpk");
+    EXPECT_EQ(calls[1],
+              "dcc64.exe|" + cwd + "|\"" + Narrow(Rad11Root) + "\\bin\\dcc64.exe\" vkl280.dpk");
+    EXPECT_EQ(ReadFileBytes(TempPath(L"standin.log")), "");
+    // The configurations put each platform's package and headers into its own folder.
+    EXPECT_TRUE(FileExists(ProjectDir + L"\\Win32\\vkl280.bpl"));
+    EXPECT_TRUE(FileExists(ProjectDir + L"\\Win32\\VklConsts.hpp"));
+    EXPECT_TRUE(FileExists(ProjectDir + L"\\Win64\\vkl280.bpl"));
+}
+
+TEST_F(BuildItemsTest, CppBuilderBuildsWithMakeWhateverThePlatformAndTheLowestBitWins) {
+    ASSERT_TRUE(InstallStandinTools(Cb6Root, 0, {L"make.exe"}));
+    ASSERT_TRUE(InstallStandinTools(Rad11Root, 0, {L"dcc32.exe", L"dcc64.exe"}));
+    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl60.mak", Cb6Bit, 0, 1),
+                                         Row(siCompilePackage, L"vkl60.mak", Cb6Bit | Rad11Bit, 0)};
+    THandlerProbe script(items);
+
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), 0);
+    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCompilePackage), 0);
+    EXPECT_EQ(script.LogString(), L"Compiling package: vkl60.mak...Success");
+
+    const std::string line = "make.exe|" + Narrow(ProjectDir) + "|\"" + Narrow(Cb6Root) +
+                             "\\bin\\make.exe\" /fvkl60.mak";
+    EXPECT_EQ(StandinCalls(Cb6Root), (std::vector<std::string>{line, line}));
+    EXPECT_TRUE(StandinCalls(Rad11Root).empty());
+    EXPECT_TRUE(FileExists(ProjectDir + L"\\vkl60.bpl"));
+}
+
+TEST_F(BuildItemsTest, MissingToolsAreLoggedAndAnswerTheirResult) {
+    // RAD Studio 11 has only the 32-bit compiler; C++Builder 6 has no make.
+    ASSERT_TRUE(InstallStandinTools(Rad11Root, 0, {L"dcc32.exe"}));
+    ASSERT_EQ(CreateDirectoryPath(Cb6Root + L"\\bin"), 0u);
+    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0, 1),
+                                         Row(siCompilePackage, L"vkl60.mak", Cb6Bit, 0),
+                                         Row(siCompilePackage, L"vkl280.dpk", 0x4000000, 0)};
+    THandlerProbe script(items);
+
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), -3);
+    EXPECT_EQ(script.LogString(), L"Compiling package, cannot find dcc64.exe: vkl280.dpk...Fail");
+    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCompilePackage), -4);
+    EXPECT_EQ(script.LogString(), L"Compiling package, cannot find make.exe: vkl60.mak...Fail");
+    // RAD Studio XE10.4 was never detected: empty RootDir.
+    BorlandProducts[27].RootDir.clear();
+    EXPECT_EQ(script.Run(2, &THandlerProbe::DoCompilePackage), -3);
+    EXPECT_EQ(script.LogString(), L"Compiling package, cannot find dcc32.exe: vkl280.dpk...Fail");
+    EXPECT_TRUE(StandinCalls(Rad11Root).empty());
+    EXPECT_FALSE(FileExists(ProjectDir + L"\\Win64\\vkl280.bpl"));
+}
+
+TEST_F(BuildItemsTest, ARelativeRootDirRunsNothing) {
+    // "bin\dcc32.exe" below the current directory must not pass for the IDE's compiler.
+    ASSERT_TRUE(InstallStandinTools(ProjectDir, 0, {L"dcc32.exe"}));
+    BorlandProducts[28].RootDir = L".";
+    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0)};
+    THandlerProbe script(items);
+
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), -3);
+    EXPECT_EQ(script.LogString(), L"Compiling package, cannot find dcc32.exe: vkl280.dpk...Fail");
+    BorlandProducts[28].RootDir = L"bin\\..";
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), -3);
+    EXPECT_TRUE(StandinCalls(ProjectDir).empty());
+}
+
+TEST_F(BuildItemsTest, BadCodesAnswerMinusOneAndMinusTwoWithoutALogLine) {
+    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", 0, 0),
+                                         Row(siCompilePackage, L"vkl280.dpk", 0x10000000, 0),
+                                         Row(siCompilePackage, L"vkl280.dpk", 0x80000000, 0)};
+    THandlerProbe script(items);
+
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), -1);
+    EXPECT_EQ(script.LogString(), L"");
+    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCompilePackage), -2);
+    EXPECT_EQ(script.LogString(), L"");
+    EXPECT_EQ(script.Run(2, &THandlerProbe::DoCompilePackage), -2);
+}
+
+TEST_F(BuildItemsTest, AToolThatCannotStartAnswersItsWin32Error) {
+    ASSERT_EQ(CreateDirectoryPath(Rad11Root + L"\\bin"), 0u);
+    ASSERT_TRUE(WriteFileBytes(Rad11Root + L"\\bin\\dcc32.exe", "not a program"));
+    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0)};
+    THandlerProbe script(items);
+
+    const int result = script.Run(0, &THandlerProbe::DoCompilePackage);
+    EXPECT_GT(result, 0);
+    EXPECT_EQ(script.LogString(), L"");
+}
+
+TEST_F(BuildItemsTest, ABuildThatWritesNothingShowsAtTheFollowingCheck) {
+    ASSERT_TRUE(InstallStandinTools(Rad11Root, 1, {L"dcc32.exe"}));
+    InstallDir = TempPath(L"Velkora");
+    const std::vector<TScriptItem> items{
+        Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
+        Row(siCheckFile, L"RADStudio22\\Win32\\vkl280.bpl", 0, dcInstall)};
+    THandlerProbe script(items);
+    script.SetLogEnable(false);
+
+    script.SetCurrent(0);
+    EXPECT_EQ(script.ItemDoScript(), 0);
+    EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
+    script.SetCurrent(1);
+    EXPECT_EQ(script.ItemDoScript(), 1);
+    EXPECT_EQ(script.LogString(), L"Check file: " + ProjectDir + L"\\Win32\\vkl280.bpl...Fail");
+    EXPECT_EQ(StandinCalls(Rad11Root).size(), 1u);
+}
+
+} // namespace

@@ -1,0 +1,126 @@
+// Help and uninstall registration items: the WinHelp values, the help registration batch file,
+// the product key and the Windows uninstall entry with its quoting rule.
+#include "tests/IdeTestSupport.h"
+
+#include "product/UConst.h"
+#include "product/UUtils.h"
+
+using namespace vktest;
+
+namespace {
+
+const std::wstring WinHelpKey = L"Software\\Microsoft\\Windows\\Help";
+const std::wstring UninstallKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
+
+class HelpItemsTest : public InstallStateTest {
+protected:
+    static std::wstring MachineValue(const std::wstring& key, const std::wstring& name) {
+        std::wstring text;
+        EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, key, name, text)) << Narrow(name);
+        return text;
+    }
+};
+
+TEST_F(HelpItemsTest, WinHelpFilesAreRegisteredWithTheHelpDirectory) {
+    InstallDir = TempPath(L"My Lib");
+    const std::vector<TScriptItem> items{Row(siRegisterWinHelp, L"vklib.hlp", 0, 0),
+                                         Row(siSetHelpDir, L"Help", 0, dcInstall),
+                                         Row(siRegisterWinHelp, L"vklib.cnt", 0, 0)};
+    THandlerProbe script(items);
+
+    // Before any help directory is named, the value is empty.
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterWinHelp), 0);
+    EXPECT_EQ(script.LogString(), L"Registering windows help: vklib.hlp...Success");
+    EXPECT_EQ(MachineValue(WinHelpKey, L"vklib.hlp"), L"");
+
+    EXPECT_EQ(script.Run(1, &THandlerProbe::DoSetHelpDir), 0);
+    EXPECT_EQ(script.LogString(), L"");
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterWinHelp), 0);
+    EXPECT_EQ(script.Run(2, &THandlerProbe::DoRegisterWinHelp), 0);
+    EXPECT_EQ(script.LogString(), L"Registering windows help: vklib.cnt...Success");
+    EXPECT_EQ(MachineValue(WinHelpKey, L"vklib.hlp"), InstallDir + L"\\Help");
+    EXPECT_EQ(MachineValue(WinHelpKey, L"vklib.cnt"), InstallDir + L"\\Help");
+}
+
+TEST_F(HelpItemsTest, UninstallEntryQuotesPathsWithBlanksOnly) {
+    const std::vector<TScriptItem> items{Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall)};
+    THandlerProbe script(items);
+
+    InstallDir = TempPath(L"Program Files\\Velkora");
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterUninstall), 0);
+    EXPECT_EQ(script.LogString(), L"Registering Uninstall: unbrm.exe...Success");
+    EXPECT_EQ(MachineValue(UninstallKey, L"DisplayName"), L"Brightmoss Velkora v4.07");
+    EXPECT_EQ(MachineValue(UninstallKey, L"UninstallString"),
+              L"\"" + InstallDir + L"\\unbrm.exe\" \"" + InstallDir + L"\\uninst.log\"");
+
+    // A second run leaves one entry with its own values.
+    ASSERT_EQ(TempDir.find(L' '), std::wstring::npos);
+    InstallDir = TempPath(L"Velkora");
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterUninstall), 0);
+    EXPECT_EQ(MachineValue(UninstallKey, L"UninstallString"),
+              InstallDir + L"\\unbrm.exe " + InstallDir + L"\\uninst.log");
+    EXPECT_EQ(MachineValue(UninstallKey, L"DisplayName"), L"Brightmoss Velkora v4.07");
+}
+
+TEST_F(HelpItemsTest, CreateRegKeyCreatesTheKeyUnderTheCodesRoot) {
+    const std::vector<TScriptItem> items{
+        Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0),
+        Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x12345, 0)};
+    THandlerProbe script(items);
+
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCreateRegKey), 0);
+    EXPECT_EQ(script.LogString(), L"");
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
+    // A root that is no registry root creates nothing and is no failure.
+    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCreateRegKey), 0);
+}
+
+TEST_F(HelpItemsTest, RegisterHelpRunsTheBatchInTheHelpDirectory) {
+    InstallDir = TempPath(L"Velkora");
+    ASSERT_EQ(CreateDirectoryPath(InstallDir + L"\\Help"), 0u);
+    ASSERT_TRUE(WriteFileBytes(InstallDir + L"\\Help\\help_reg.bat", "@echo %CD%> ran.txt\r\n"));
+    const std::vector<TScriptItem> items{Row(siRegisterHelp, L"help\\help_reg.bat", 0, 0),
+                                         Row(siRegisterHelp, L"help\\missing.bat", 0, 0)};
+    THandlerProbe script(items);
+
+    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterHelp), 0);
+    EXPECT_EQ(script.LogString(),
+              L"Register help: " + InstallDir + L"\\help\\help_reg.bat...Success");
+    EXPECT_EQ(LowerCase(FromAnsi(ReadFileBytes(InstallDir + L"\\Help\\ran.txt"))),
+              LowerCase(InstallDir + L"\\help\r\n"));
+    // The following items run in the help directory.
+    EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(InstallDir + L"\\help"));
+
+    EXPECT_GT(script.Run(1, &THandlerProbe::DoRegisterHelp), 0);
+    EXPECT_EQ(script.LogString(), L"");
+}
+
+TEST_F(HelpItemsTest, ThroughTheInterpreterEachRegistrationLeavesItsRecord) {
+    InstallDir = TempPath(L"Velkora");
+    const std::vector<TScriptItem> items{
+        Row(siSetHelpDir, L"Help", 0, dcInstall),
+        Row(siRegisterWinHelp, L"vklib.hlp", 0, 0, 0, nullptr, nullptr, 1),
+        Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall, 0, nullptr, nullptr, 1),
+        Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0, 0, nullptr, nullptr,
+            3)};
+    THandlerProbe script(items);
+    script.Start();
+    for (int i = 0; i < script.Count(); ++i) {
+        script.SetCurrent(i);
+        EXPECT_EQ(script.ItemDoScript(), 0) << i;
+    }
+    script.Stop();
+
+    const std::string log = ReadFileBytes(InstallDir + L"\\install.log");
+    const std::wstring text(reinterpret_cast<const wchar_t*>(log.data()), log.size() / 2);
+    EXPECT_TRUE(text.ends_with(L"\r\nRegistering windows help: vklib.hlp...Success\r\n"
+                               L"Registering Uninstall: unbrm.exe...Success\r\n"))
+        << Narrow(text);
+    // Magic, then one record per flagged row: 16 bytes each plus its UTF-8 name.
+    const std::string bin = ReadFileBytes(InstallDir + L"\\uninst.log");
+    EXPECT_EQ(bin.size(), 7u + (16 + 9) + (16 + 9) + (16 + 27));
+    EXPECT_NE(bin.find("Software\\Brightmoss\\Velkora"), std::string::npos);
+}
+
+} // namespace

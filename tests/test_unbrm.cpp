@@ -1,0 +1,180 @@
+// unbrm.exe as a program under Wine. The child process sees the prefix's real registry, so the
+// logs here name only a key made for the test below the tests' own scratch key, which other tests
+// leave out of their registry comparisons; the uninstall entry's removal is tested in-process.
+#include "product/UUtils.h"
+#include "script/UScriptItems.h"
+#include "tests/TestSupport.h"
+#include "uninstall/UUninstLog.h"
+
+#include <gtest/gtest.h>
+
+using namespace vktest;
+
+namespace {
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+bool DirectoryIsEmpty(const std::wstring& dir) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;
+    bool empty = true;
+    do {
+        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0)
+            empty = false;
+    } while (empty && FindNextFileW(search, &entry));
+    FindClose(search);
+    return empty;
+}
+
+// Polls until condition holds or timeoutMs passed.
+template <typename Condition> bool Eventually(Condition condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+std::string Record(uint32_t kind, uint32_t code, int32_t dirCode, const std::wstring& text) {
+    return EncodeUninstRecord(kind | 0x10000, code, dirCode, ToUtf8(text));
+}
+
+class UnbrmProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        const DWORD length = GetTempPathW(MAX_PATH, temp);
+        ASSERT_GT(length, 0u);
+        const std::wstring unique =
+            std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
+        FRoot = std::wstring(temp, length) + L"vkunbrmtest-" + unique;
+        FInstall = FRoot + L"\\Velkora Lib";
+        FCopies = FRoot + L"\\tmp";
+        FEntryName = L"vklLibTest-" + unique;
+        FProductKey = L"Software\\VelkoraTests\\unbrm-" + unique + L"\\Velkora";
+        ASSERT_EQ(CreateDirectoryPath(FInstall + L"\\Source"), 0u);
+        ASSERT_EQ(CreateDirectoryPath(FCopies), 0u);
+        ASSERT_TRUE(CopyFileW((BuildDir() + L"\\unbrm.exe").c_str(),
+                              (FInstall + L"\\unbrm.exe").c_str(), FALSE));
+        ASSERT_TRUE(WriteFileBytes(FInstall + L"\\Source\\a.pas", "unit a;"));
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, FProductKey, L"Version", L"4.07"));
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, FProductKey + L"\\Options", L"A", L"1"));
+        ASSERT_TRUE(WriteFileBytes(LogPath(), Log()));
+        // The copy goes below the test's own directory, where the test can watch it.
+        FSavedTmp = EnvironmentValue(L"TMP");
+        FSavedTemp = EnvironmentValue(L"TEMP");
+        SetEnvironmentVariableW(L"TMP", FCopies.c_str());
+        SetEnvironmentVariableW(L"TEMP", FCopies.c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"TMP", FSavedTmp.empty() ? nullptr : FSavedTmp.c_str());
+        SetEnvironmentVariableW(L"TEMP", FSavedTemp.empty() ? nullptr : FSavedTemp.c_str());
+        DeleteRegKeyTree(HKEY_CURRENT_USER, FProductKey);
+        RemoveTree(FRoot);
+    }
+
+    std::wstring LogPath() const { return FInstall + L"\\uninst.log"; }
+
+    std::string Log() const {
+        std::string log(UninstLogMagic, UninstMagicSize);
+        const std::wstring header[] = {
+            L"Velkora", L"4.07", L"Standard Edition", FInstall, L"Software\\Brightmoss\\Velkora",
+            FEntryName};
+        const uint32_t codes[] = {1, 2, 3, 4, 5, 7};
+        for (int i = 0; i < 6; ++i)
+            log += Record(siProductInfo, codes[i], 0, header[i]);
+        log += Record(siProductInfo, 6, 0, L"");
+        log += Record(siCreateDir, 0, dcInstall, L"");  // the installation directory
+        log += Record(siCreateDir, 0, dcInstall, L"Source");
+        log += Record(siExtractFile, 0, dcInstall, L"Source\\a.pas");
+        // The uninstaller itself has no undo of its own: the directory tree takes it.
+        log += Record(siExtractFileIfNewer, 0, dcInstall, L"unbrm.exe");
+        log += Record(siCreateRegKey, 0x80000001, 0, FProductKey);
+        return log;
+    }
+
+    bool Removed() const {
+        return !PathExists(FInstall) && !KeyExists(HKEY_CURRENT_USER, FProductKey);
+    }
+    bool Untouched() const {
+        return PathExists(FInstall + L"\\Source\\a.pas") && PathExists(FInstall + L"\\unbrm.exe") &&
+               KeyExists(HKEY_CURRENT_USER, FProductKey);
+    }
+
+    std::wstring FRoot, FInstall, FCopies, FEntryName, FProductKey, FSavedTmp, FSavedTemp;
+};
+
+}  // namespace
+
+TEST_F(UnbrmProgram, AsksThenRemovesTheInstallationWithItsOwnDirectoryAndItsCopy) {
+    ChildProcess child;
+    StartProcess(child, FInstall + L"\\unbrm.exe", L"\"" + LogPath() + L"\"", FInstall);
+    ASSERT_TRUE(child) << child.StartError;
+    HWND question = WaitForWindow(L"#32770", L"Velkora Uninstall", child.Info.dwProcessId, 20000);
+    ASSERT_NE(question, nullptr);
+    bool asked = false;
+    for (const std::wstring& text : ChildTexts(question))
+        asked = asked || text == L"Do you want to completely remove \"Standard Edition of Velkora "
+                                 L"v4.07\" and all of its components?";
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(Untouched());
+    PostMessageW(question, WM_COMMAND, IDYES, 0);
+    DWORD exitCode = STILL_ACTIVE;
+    ASSERT_TRUE(child.Wait(20000, exitCode));
+    EXPECT_EQ(exitCode, 0u);
+
+    // The copy shows the walk in the wizard's window and then says that it is done.
+    HWND done = WaitForWindow(L"#32770", L"Velkora Uninstall", 0, 30000);
+    ASSERT_NE(done, nullptr);
+    HWND progress = GetWindow(done, GW_OWNER);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(WindowText(progress), L"Uninstalling Velkora");
+    EXPECT_EQ(WindowText(GetDlgItem(progress, 256)),
+              L"Performing uninstall of the \"Standard Edition of Velkora v4.07\"...");
+    EXPECT_EQ(WindowText(GetDlgItem(progress, 260)), L"Removing directory");
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(progress, 1009)));
+    bool told = false;
+    for (const std::wstring& text : ChildTexts(done))
+        told = told || text == L"\"Standard Edition of Velkora v4.07\" was successfully removed "
+                               L"from your computer.";
+    EXPECT_TRUE(told);
+    EXPECT_TRUE(Removed());
+    PostMessageW(done, WM_COMMAND, IDOK, 0);
+
+    EXPECT_TRUE(Eventually([&] { return DirectoryIsEmpty(FCopies); }, 20000))
+        << "the temporary copy stayed";
+}
+
+TEST_F(UnbrmProgram, SilentRemovalNeedsNoWindow) {
+    ChildProcess child;
+    StartProcess(child, FInstall + L"\\unbrm.exe", L"/S \"" + LogPath() + L"\"", FInstall);
+    ASSERT_TRUE(child) << child.StartError;
+    DWORD exitCode = STILL_ACTIVE;
+    ASSERT_TRUE(child.Wait(20000, exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(Eventually([&] { return Removed() && DirectoryIsEmpty(FCopies); }, 20000));
+}
+
+TEST_F(UnbrmProgram, SilentRemovalOfADamagedLogRemovesNothingAndFails) {
+    std::string log = Log();
+    log[log.size() - 1] = '\x7F';  // the last RecLen now reaches far before the file's start
+    ASSERT_TRUE(WriteFileBytes(LogPath(), log));
+    ChildProcess child;
+    StartProcess(child, FInstall + L"\\unbrm.exe", L"/S \"" + LogPath() + L"\"", FInstall);
+    ASSERT_TRUE(child) << child.StartError;
+    DWORD exitCode = STILL_ACTIVE;
+    ASSERT_TRUE(child.Wait(20000, exitCode));
+    EXPECT_EQ(exitCode, 2u);
+    EXPECT_TRUE(Untouched());
+    EXPECT_TRUE(DirectoryIsEmpty(FCopies));
+}

@@ -1,0 +1,318 @@
+#include "unbrm/UUnbrmRun.h"
+
+#include "product/UConst.h"
+#include "product/UUtils.h"
+#include "support/UHandles.h"
+#include "uninstall/UDeinstall.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+using handles::FileHandle;
+using handles::KernelHandle;
+using handles::LocalMemory;
+
+namespace {
+
+constexpr DWORD ParentExitWaitMs = 30000;
+constexpr int WizardDialogId = 1;
+constexpr int WizardIconId = 1;
+constexpr int BackButtonId = 1001;
+
+struct TArguments {
+    bool Silent = false;
+    bool IsCopy = false;
+    DWORD ParentId = 0;
+    std::wstring LogPath;
+};
+
+bool IsSwitch(const std::wstring& argument, wchar_t letter) {
+    return argument.size() == 2 && (argument[0] == L'/' || argument[0] == L'-') &&
+           (argument[1] == letter || argument[1] == static_cast<wchar_t>(letter + 32));
+}
+
+TArguments ParseArguments(const std::wstring& commandLine) {
+    TArguments arguments;
+    int count = 0;
+    LocalMemory memory(CommandLineToArgvW(commandLine.c_str(), &count));
+    if (!memory)
+        return arguments;
+    auto* argv = static_cast<wchar_t**>(memory.get());
+    for (int i = 1; i < count; ++i) {
+        const std::wstring argument = argv[i];
+        if (IsSwitch(argument, L'S')) {
+            arguments.Silent = true;
+        } else if (IsSwitch(argument, L'R') && i + 1 < count) {
+            arguments.IsCopy = true;
+            arguments.ParentId = static_cast<DWORD>(wcstoul(argv[++i], nullptr, 10));
+        } else {
+            arguments.LogPath = argument;
+        }
+    }
+    return arguments;
+}
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+std::wstring ModulePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size())
+            return std::wstring(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The texts a loaded log gives the program.
+struct TProductTexts {
+    std::wstring Caption;      // message boxes
+    std::wstring DialogTitle;  // the progress window
+    std::wstring Product;      // "<type> of <name> v<version>"
+};
+
+TProductTexts ProductTexts(const TDeinstall& deinstall) {
+    const std::wstring name = deinstall.ProductName.empty() ? sProductName : deinstall.ProductName;
+    return {name + L" Uninstall", L"Uninstalling " + name,
+            deinstall.ProductType + L" of " + name + L" v" + deinstall.ProductVersion};
+}
+
+std::wstring RejectionText(const std::wstring& logPath, int result) {
+    const wchar_t* reason = L"it is damaged";
+    switch (result) {
+    case ulCannotOpen:
+        reason = L"it cannot be opened";
+        break;
+    case ulEmpty:
+        reason = L"it is empty";
+        break;
+    case ulBadMagic:
+        reason = L"it is not an uninstall log";
+        break;
+    default:
+        break;
+    }
+    return L"The uninstall log\r\n" + logPath + L"\r\ncannot be used: " + reason +
+           L". Nothing was removed.";
+}
+
+// Loads and prepares the log; on failure tells the user (unless silent) and answers false.
+bool LoadLog(TDeinstall& deinstall, const TArguments& arguments) {
+    int result = deinstall.PrepareUninstFile(arguments.LogPath);
+    if (result == 0)
+        result = deinstall.PrepareDeinstall();
+    if (result == 0)
+        return true;
+    if (!arguments.Silent)
+        MessageBoxW(nullptr, RejectionText(arguments.LogPath, result).c_str(),
+                    (std::wstring(sProductName) + L" Uninstall").c_str(), MB_OK | MB_ICONERROR);
+    return false;
+}
+
+// A new directory below the temporary directory, made for this run only.
+std::wstring CreateUniqueTempDirectory() {
+    wchar_t temp[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    const std::wstring base =
+        std::wstring(temp, length) + L"vkunbrm-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    for (ULONGLONG attempt = GetTickCount64(), last = attempt + 1000; attempt < last; ++attempt) {
+        const std::wstring dir = base + std::to_wstring(attempt);
+        if (CreateDirectoryW(dir.c_str(), nullptr))
+            return dir;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return {};
+    }
+    return {};
+}
+
+bool StartProcess(const std::wstring& application, const std::wstring& commandLine,
+                  const std::wstring& directory, DWORD flags) {
+    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>((flags & CREATE_NO_WINDOW) ? SW_HIDE : SW_SHOWNORMAL);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(application.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, flags,
+                        nullptr, directory.c_str(), &startup, &info))
+        return false;
+    KernelHandle process(info.hProcess);
+    KernelHandle thread(info.hThread);
+    return true;
+}
+
+// The original: copies the program into a new temporary directory and starts the copy there,
+// so that nothing of the installation stays in use.
+int StartTemporaryCopy(const TArguments& arguments) {
+    const std::wstring self = ModulePath();
+    const std::wstring dir = CreateUniqueTempDirectory();
+    if (self.empty() || dir.empty())
+        return ueFailed;
+    const std::wstring copy = dir + L"\\unbrm.exe";
+    if (!CopyFileW(self.c_str(), copy.c_str(), TRUE)) {
+        RemoveDirectoryW(dir.c_str());
+        return ueFailed;
+    }
+    std::wstring commandLine = Quoted(copy) + L" /R " + std::to_wstring(GetCurrentProcessId());
+    if (arguments.Silent)
+        commandLine += L" /S";
+    commandLine += L" " + Quoted(arguments.LogPath);
+    if (!StartProcess(copy, commandLine, dir, 0)) {
+        DeleteFileW(copy.c_str());
+        RemoveDirectoryW(dir.c_str());
+        return ueFailed;
+    }
+    return ueDone;
+}
+
+void WaitForParent(DWORD parentId) {
+    KernelHandle parent(OpenProcess(SYNCHRONIZE, FALSE, parentId));
+    if (parent)
+        WaitForSingleObject(parent.get(), ParentExitWaitMs);
+}
+
+bool WriteTextFile(const std::wstring& path, const std::string& text) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file &&
+           WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
+}
+
+// The copy cannot delete itself while it runs. A batch file beside its directory retries until
+// the copy has ended, then removes the copy, its directory and itself. Should that fail, the
+// pending-rename list removes them at the next restart (where the user may change it).
+void ScheduleSelfRemoval() {
+    const std::wstring self = ModulePath();
+    const int at = LastCharPos(self, L'\\');
+    if (at < 1)
+        return;
+    const std::wstring dir = self.substr(0, static_cast<size_t>(at - 1));
+    MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExW(dir.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+
+    const std::wstring batch = dir + L".bat";
+    const std::string exe = ToAnsi(self);
+    const std::string script = "@echo off\r\n"
+                               "set n=0\r\n"
+                               ":again\r\n"
+                               "del /f /q \"" +
+                               exe +
+                               "\" >nul 2>&1\r\n"
+                               "if not exist \"" +
+                               exe +
+                               "\" goto gone\r\n"
+                               "set /a n+=1\r\n"
+                               "if %n% lss 20000 goto again\r\n"
+                               ":gone\r\n"
+                               "rmdir \"" +
+                               ToAnsi(dir) +
+                               "\" >nul 2>&1\r\n"
+                               "del /f /q \"%~f0\" >nul 2>&1\r\n";
+    // The batch file only works on paths that the ANSI code page can spell.
+    if (FromAnsi(exe) != self || !WriteTextFile(batch, script))
+        return;
+    const std::wstring cmd = JoinPath(BaseDir(dcSystem), L"cmd.exe");
+    const std::wstring parent = dir.substr(0, dir.rfind(L'\\') + 1);
+    StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(batch), parent, CREATE_NO_WINDOW);
+}
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        if (HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(WizardIconId)))
+            SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        return TRUE;
+    case WM_COMMAND:
+        // Nothing can be cancelled once the walk has begun; clicks that waited are dropped.
+        return LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK;
+    default:
+        return FALSE;
+    }
+}
+
+// The walk in the wizard-style window, then the closing message.
+void WalkWithWindow(TDeinstall& deinstall, const TProductTexts& texts) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(WizardDialogId),
+                                     nullptr, ProgressDialogProc, 0);
+    if (dialog) {
+        SetWindowTextW(dialog, texts.DialogTitle.c_str());
+        EnableWindow(GetDlgItem(dialog, BackButtonId), FALSE);
+        ShowWindow(GetDlgItem(dialog, idPageText), SW_SHOW);
+        ShowWindow(dialog, SW_SHOWNORMAL);
+        UpdateWindow(dialog);
+        deinstall.SetDialogHandle(dialog);
+    }
+    deinstall.sProductText = texts.Product;
+    deinstall.DoDeinstall();
+    MessageBoxW(
+        dialog,
+        (L"\"" + texts.Product + L"\" was successfully removed from your computer.").c_str(),
+        texts.Caption.c_str(), MB_OK | MB_ICONINFORMATION);
+    if (dialog)
+        DestroyWindow(dialog);
+}
+
+int RunCopy(const TArguments& arguments) {
+    WaitForParent(arguments.ParentId);
+    TDeinstall deinstall;
+    int result = ueRejected;
+    if (LoadLog(deinstall, arguments)) {
+        if (arguments.Silent)
+            deinstall.DoDeinstall();
+        else
+            WalkWithWindow(deinstall, ProductTexts(deinstall));
+        result = ueDone;
+    }
+    ScheduleSelfRemoval();
+    return result;
+}
+
+int RunOriginal(const TArguments& arguments) {
+    TDeinstall deinstall;
+    if (!LoadLog(deinstall, arguments))
+        return ueRejected;
+    const TProductTexts texts = ProductTexts(deinstall);
+    if (!arguments.Silent &&
+        MessageBoxW(nullptr,
+                    (L"Do you want to completely remove \"" + texts.Product +
+                     L"\" and all of its components?")
+                        .c_str(),
+                    texts.Caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return ueCancelled;
+    const int result = StartTemporaryCopy(arguments);
+    if (result != ueDone && !arguments.Silent)
+        MessageBoxW(nullptr,
+                    L"The uninstaller could not prepare its temporary copy. Nothing was removed.",
+                    texts.Caption.c_str(), MB_OK | MB_ICONERROR);
+    return result;
+}
+
+}  // namespace
+
+int RunUnbrm(const std::wstring& commandLine) {
+    const TArguments arguments = ParseArguments(commandLine);
+    if (arguments.LogPath.empty()) {
+        if (!arguments.Silent)
+            MessageBoxW(nullptr, L"Usage: unbrm.exe [/S] <uninstall log>",
+                        (std::wstring(sProductName) + L" Uninstall").c_str(), MB_OK);
+        return ueUsage;
+    }
+    return arguments.IsCopy ? RunCopy(arguments) : RunOriginal(arguments);
+}

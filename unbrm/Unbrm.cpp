@@ -1,0 +1,26 @@
+// unbrm.exe: the uninstaller that the Windows uninstall entry runs.
+//
+//   unbrm.exe <log>                 asks, then removes the installation with a progress window
+//   unbrm.exe /S <log>              the same without question and window (scripted removal)
+//   unbrm.exe /R <pid> [/S] <log>   the temporary copy at work (started by the program itself)
+//
+// A running program cannot delete its own file, and the installation directory holds unbrm.exe.
+// So the program checks the log, asks, copies itself into a new temporary directory, starts the
+// copy and ends; the copy waits for it to be gone, walks the log, and leaves a small batch file
+// behind that deletes the copy and its directory once the copy has ended.
+#include "product/UUtils.h"
+#include "unbrm/UUnbrmRun.h"
+
+#include <windows.h>
+
+#include <exception>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    try {
+        // The registry tree deletion needs the platform id, read once at start-up.
+        GetOsPlatform();
+        return RunUnbrm(GetCommandLineW());
+    } catch (const std::exception&) {
+        return ueFailed;
+    }
+}

@@ -1,0 +1,503 @@
+#include "uninstall/UDeinstall.h"
+
+#include "product/UConst.h"
+#include "product/UProducts.h"
+#include "product/UUtils.h"
+#include "script/UScriptItems.h"
+#include "support/UHandles.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <exception>
+#include <vector>
+
+using handles::FileHandle;
+
+namespace {
+
+// Far larger than any log an installation writes or any IDE help file it edits; a bigger file
+// is not one of ours and is not read into memory.
+constexpr LONGLONG MaxReadSize = 16 * 1024 * 1024;
+constexpr DWORD WalkStepPauseMs = 50;
+constexpr wchar_t sWindowsHelpKey[] = L"Software\\Microsoft\\Windows\\Help";
+
+const wchar_t* StatusText(uint16_t itemType) {
+    switch (itemType) {
+    case siRegisterPackage:
+    case siAddSearchPath:
+    case siAddIdePath:
+        return L"Unregistering package";
+    case siModifyHelpFile:
+    case siRegisterWinHelp:
+    case siRegisterHelp:
+        return L"Unregistering help";
+    case siDeleteFile:
+    case siExtractFile:
+    case siExtractFileIfAbsent:
+    case siCopyFileTo:
+        return L"Removing file";
+    case siCreateRegKey:
+        return L"Removing registry key";
+    case siCreateDir:
+        return L"Removing directory";
+    case siRegisterUninstall:
+        return L"Unregistering uninstall";
+    default:
+        return nullptr;
+    }
+}
+
+// The part of path before its last backslash; empty when it has none.
+std::wstring DirectoryOf(const std::wstring& path) {
+    const int at = LastCharPos(path, L'\\');
+    return at > 0 ? path.substr(0, static_cast<size_t>(at - 1)) : std::wstring();
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& data) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MaxReadSize)
+        return false;
+    data.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return data.empty() ||
+           (ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &read, nullptr) &&
+            read == data.size());
+}
+
+// Writes the new content beside the file and then puts it in the file's place, so that a
+// failed write leaves the IDE's file as it was.
+bool ReplaceFileContent(const std::wstring& path, const std::string& data) {
+    const std::wstring temporary = path + L".vknew";
+    {
+        FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        const bool ok = file && (data.empty() ||
+                                 (WriteFile(file.get(), data.data(),
+                                            static_cast<DWORD>(data.size()), &written, nullptr) &&
+                                  written == data.size()));
+        if (!ok || !file.reset()) {
+            file.reset();
+            DeleteFileW(temporary.c_str());
+            return false;
+        }
+    }
+    if (MoveFileExW(temporary.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DeleteFileW(temporary.c_str());
+    return false;
+}
+
+void RemoveFromLibrarySearchPaths(int productIndex, const std::wstring& dir) {
+    const TBorlandProduct& product = BorlandProducts[productIndex];
+    const std::wstring valueName = productIndex == 1 ? L"SearchPath" : L"Search Path";
+    const std::wstring library = std::wstring(product.RegKey) + sLibraryKey;
+    RemoveSearchPathEntry(HKEY_CURRENT_USER, library, valueName, dir);
+    // The installation put the path of an IDE with two platforms below its platform keys.
+    if (product.Is32and64) {
+        RemoveSearchPathEntry(HKEY_CURRENT_USER, library + L"\\Win32", valueName, dir);
+        RemoveSearchPathEntry(HKEY_CURRENT_USER, library + L"\\Win64", valueName, dir);
+    }
+}
+
+void UndoModifyHelpFile(const TUninstRecord& record, const std::wstring& text) {
+    if (!IsValidProductIndex(CurrentProduct) || record.Code < 1 || record.Code > 3)
+        return;
+    const wchar_t* fileName = BorlandProducts[CurrentProduct].HelpStr[record.Code - 1];
+    if (!fileName || !*fileName)
+        return;
+    const std::wstring path = JoinPath(BaseDir(record.DirCode), fileName);
+    std::string data;
+    if (!ReadWholeFile(path, data))
+        return;
+    const std::string inserted = ToAnsi(text);
+    const int at = FindTextA(LowerCaseA(data), LowerCaseA(inserted));
+    if (at < 1)
+        return;
+    data.erase(static_cast<size_t>(at - 1), inserted.size());
+    ReplaceFileContent(path, data);
+}
+
+bool IsPredefinedRoot(uint32_t code) {
+    return code >= 0x80000000u && code <= 0x80000006u;
+}
+
+// A key path of at least two levels: a damaged or foreign record must not take a whole root
+// or one of its top-level keys (an empty path would mean every subkey of the root).
+bool IsDeletableKeyPath(const std::wstring& key) {
+    const size_t separator = key.find(L'\\');
+    return separator != std::wstring::npos && separator > 0 && separator + 1 < key.size() &&
+           key.find_first_not_of(L'\\', separator) != std::wstring::npos;
+}
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+    return (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2])) ||
+           (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]));
+}
+
+// The path without a "\\?\" or "\\.\" device prefix ("\\?\UNC\server" becomes "\\server"), so
+// that a prefixed path compares like the plain one.
+std::wstring WithoutDevicePrefix(const std::wstring& path) {
+    if (path.size() < 4 || !IsSeparator(path[0]) || !IsSeparator(path[1]) ||
+        (path[2] != L'?' && path[2] != L'.') || !IsSeparator(path[3]))
+        return path;
+    if (path.size() >= 8 && _wcsnicmp(path.c_str() + 4, L"UNC", 3) == 0 && IsSeparator(path[7]))
+        return L"\\\\" + path.substr(8);
+    return path.substr(4);
+}
+
+// Full, long-name, lower-case form without trailing separators, for comparing directories;
+// empty when the full path cannot be formed (an unresolved ".." could hide anything).
+std::wstring ComparableDirectory(const std::wstring& path) {
+    const std::wstring plain = WithoutDevicePrefix(path);
+    wchar_t full[MAX_PATH * 2];
+    DWORD length = GetFullPathNameW(plain.c_str(), MAX_PATH * 2, full, nullptr);
+    if (length == 0 || length >= MAX_PATH * 2)
+        return {};
+    std::wstring result(full, length);
+    wchar_t longName[MAX_PATH * 2];
+    length = GetLongPathNameW(result.c_str(), longName, MAX_PATH * 2);
+    if (length > 0 && length < MAX_PATH * 2)
+        result.assign(longName, length);
+    while (!result.empty() && IsSeparator(result.back()))
+        result.pop_back();
+    for (auto& c : result)
+        if (c == L'/')
+            c = L'\\';
+    return LowerCase(result);
+}
+
+bool IsSameOrBelow(const std::wstring& inner, const std::wstring& outer) {
+    return inner == outer ||
+           (inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+            inner[outer.size()] == L'\\');
+}
+
+std::vector<std::wstring> ProtectedDirectories() {
+    std::vector<std::wstring> dirs;
+    auto add = [&dirs](const std::wstring& dir) {
+        if (std::wstring comparable = ComparableDirectory(dir); !comparable.empty())
+            dirs.push_back(std::move(comparable));
+    };
+    wchar_t buffer[MAX_PATH];
+    if (UINT n = GetWindowsDirectoryW(buffer, MAX_PATH); n > 0 && n < MAX_PATH)
+        add(std::wstring(buffer, n));
+    if (UINT n = GetSystemDirectoryW(buffer, MAX_PATH); n > 0 && n < MAX_PATH)
+        add(std::wstring(buffer, n));
+    if (DWORD n = GetTempPathW(MAX_PATH, buffer); n > 0 && n < MAX_PATH)
+        add(std::wstring(buffer, n));
+    for (int folder :
+         {CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86,
+          CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_PROFILE, CSIDL_APPDATA,
+          CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_PERSONAL, CSIDL_DESKTOPDIRECTORY,
+          CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_DOCUMENTS}) {
+        if (SUCCEEDED(SHGetFolderPathW(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+            add(buffer);
+    }
+    // A 32-bit program on 64-bit Windows is told the x86 folder; the native one is here.
+    for (const wchar_t* name : {L"ProgramW6432", L"CommonProgramW6432", L"ProgramFiles"}) {
+        if (DWORD n = GetEnvironmentVariableW(name, buffer, MAX_PATH); n > 0 && n < MAX_PATH)
+            add(std::wstring(buffer, n));
+    }
+    return dirs;
+}
+
+// The process must not sit inside a tree it removes (Windows keeps such a directory).
+void LeaveDirectoryTree(const std::wstring& tree) {
+    const std::wstring current = ComparableDirectory(CurrentDirectory());
+    if (IsSameOrBelow(current, ComparableDirectory(tree)))
+        SetCurrentDirectoryW(DirectoryOf(ComparableDirectory(tree)).c_str());
+}
+
+void UndoCreateDir(const std::wstring& path) {
+    if (IsProtectedDirectory(path))
+        return;
+    LeaveDirectoryTree(path);
+    DeleteTree(path, false);
+}
+
+DWORD UndoRegisterHelp() {
+    SetCurrentDirectoryW(JoinPath(InstallDir, L"help").c_str());
+    const DWORD result = RunAndWait(JoinPath(InstallDir, L"help\\help_unreg.bat"), L"");
+    SetCurrentDirectoryW(InstallDir.c_str());
+    return result;
+}
+
+// Waits between two records while letting the dialog repaint; input stays queued.
+void PaintingPause(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
+            DispatchMessageW(&msg);
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end)
+            return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT);
+    }
+}
+
+}  // namespace
+
+std::wstring WithoutSearchPathEntry(const std::wstring& list, const std::wstring& path) {
+    if (path.empty())
+        return list;
+    const std::wstring lowerList = LowerCase(list);
+    const std::wstring lowerPath = LowerCase(path);
+    size_t start = 0;
+    for (;;) {
+        size_t end = lowerList.find(L';', start);
+        const size_t stop = end == std::wstring::npos ? lowerList.size() : end;
+        if (lowerList.compare(start, stop - start, lowerPath) == 0) {
+            std::wstring result = list;
+            if (end != std::wstring::npos)
+                result.erase(start, stop - start + 1);  // the entry and the separator after it
+            else if (start > 0)
+                result.erase(start - 1);  // the last entry and the separator before it
+            else
+                result.clear();
+            return result;
+        }
+        if (end == std::wstring::npos)
+            return list;
+        start = end + 1;
+    }
+}
+
+bool RemoveSearchPathEntry(HKEY root, const std::wstring& key, const std::wstring& valueName,
+                           const std::wstring& path) {
+    std::wstring value;
+    if (path.empty() || !ReadRegString(root, key, valueName, value))
+        return false;
+    const std::wstring reduced = WithoutSearchPathEntry(value, path);
+    if (reduced.size() == value.size())
+        return false;
+    return WriteRegString(root, key, valueName, reduced);
+}
+
+bool IsProtectedDirectory(const std::wstring& path) {
+    if (path.empty() || !IsAbsolutePath(path))
+        return true;
+    const std::wstring dir = ComparableDirectory(path);
+    if (dir.empty())
+        return true;
+    // Drive and share roots: "c:" or "\\server\share" with nothing below.
+    if (dir.size() <= 2 || (dir.size() == 3 && dir[1] == L':'))
+        return true;
+    if (dir.rfind(L"\\\\", 0) == 0) {
+        const size_t server = dir.find(L'\\', 2);
+        if (server == std::wstring::npos || dir.find(L'\\', server + 1) == std::wstring::npos)
+            return true;
+    }
+    for (const std::wstring& guarded : ProtectedDirectories())
+        if (IsSameOrBelow(guarded, dir))
+            return true;
+    return false;
+}
+
+TDeinstall::TDeinstall() = default;
+
+TDeinstall::~TDeinstall() = default;
+
+int TDeinstall::PrepareUninstFile(const std::wstring& fileName) {
+    Buf.clear();
+    FPrepared = false;
+    FUnInstFileVersion.clear();
+    try {
+        std::vector<uint8_t> bytes;
+        {
+            FileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file)
+                return ulCannotOpen;
+            LARGE_INTEGER size{};
+            if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0)
+                return ulEmpty;
+            if (size.QuadPart > MaxReadSize)
+                return ulDamaged;
+            bytes.resize(static_cast<size_t>(size.QuadPart));
+            DWORD read = 0;
+            if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
+                          nullptr) ||
+                read != bytes.size())
+                return ulEmpty;
+        }
+        std::string version;
+        if (CheckUninstMagic(bytes, version) != ulOk)
+            return ulBadMagic;
+        if (ValidateUninstLog(bytes) != ulOk)
+            return ulDamaged;
+        FUnInstFileVersion = version;
+        Buf = std::move(bytes);
+        return ulOk;
+    } catch (const std::exception&) {
+        Buf.clear();
+        return ulEmpty;
+    }
+}
+
+int TDeinstall::SetDialogHandle(HWND dialog) {
+    FDlgHandle = dialog;
+    flWithDialog = dialog != nullptr;
+    return 0;
+}
+
+int TDeinstall::PrepareDeinstall() {
+    if (Buf.empty())
+        return -1;
+    try {
+        const TUninstHeader header = ParseUninstHeader(Buf);
+        ProductName = header.ProductName;
+        ProductVersion = header.ProductVersion;
+        ProductType = header.ProductType;
+        ProductRegKey = header.ProductRegKey;
+        ProductIntName = header.ProductIntName;
+        InstallDir = header.InstallDir;
+        ReadBackward = header.ReadBackward;
+        PBegin = header.WalkBegin;
+        PEnd = header.WalkEnd;
+        P = PBegin;
+        FPrepared = true;
+        return 0;
+    } catch (const std::exception&) {
+        return -1;
+    }
+}
+
+bool TDeinstall::ReadRecord(TUninstRecord& record) {
+    const TRecordRead read = ReadBackward ? ReadRecordBackward(Buf, P, PEnd, record)
+                                          : ReadRecordForward(Buf, P, PEnd, record);
+    return read == TRecordRead::Ok;
+}
+
+void TDeinstall::SetItemText(int id, const std::wstring& text) const {
+    if (flWithDialog)
+        SetDlgItemTextW(FDlgHandle, id, text.c_str());
+}
+
+void TDeinstall::ShowWalkStart(size_t span) const {
+    for (int id : {idProgressFrame, idProgressBar, idProgressText})
+        ShowWindow(GetDlgItem(FDlgHandle, id), SW_SHOW);
+    EnableWindow(GetDlgItem(FDlgHandle, idNextButton), FALSE);
+    // The 32-bit range: a log of more than 64 KiB must not wrap the bar.
+    const LPARAM top = span > 0 ? static_cast<LPARAM>(span - 1) : 0;
+    SendDlgItemMessageW(FDlgHandle, idProgressBar, PBM_SETRANGE32, 0, top);
+    SendDlgItemMessageW(FDlgHandle, idProgressBar, PBM_SETPOS, 0, 0);
+    EnableWindow(GetDlgItem(FDlgHandle, idCancelButton), FALSE);
+    RedrawWindow(FDlgHandle, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+int TDeinstall::DoDeinstall() {
+    if (!FPrepared)
+        return 0;
+    // Cancel comes back however the walk ends.
+    struct CancelEnabler {
+        HWND Dialog;
+        ~CancelEnabler() {
+            if (Dialog)
+                EnableWindow(GetDlgItem(Dialog, idCancelButton), TRUE);
+        }
+    } cancelEnabler{flWithDialog ? FDlgHandle : nullptr};
+    try {
+        SetItemText(idPageText, L"Performing uninstall of the \"" + sProductText + L"\"...");
+        DetectProducts();
+        const size_t span = PBegin > PEnd ? PBegin - PEnd : PEnd - PBegin;
+        if (flWithDialog)
+            ShowWalkStart(span);
+        P = PBegin;
+        TUninstRecord record;
+        while (ReadRecord(record)) {
+            if (flPartialUninstall && (record.Kind & ukKeepOnPartial)) {
+                SetItemText(idProgressText, L"Skipping");
+            } else {
+                if (const wchar_t* status = StatusText(record.ItemType()))
+                    SetItemText(idProgressText, status);
+                if (UndoRecord(record) != 0)
+                    break;
+            }
+            if (flWithDialog) {
+                PaintingPause(WalkStepPauseMs);
+                SendDlgItemMessageW(FDlgHandle, idProgressBar, PBM_DELTAPOS,
+                                    static_cast<WPARAM>(record.Length), 0);
+            }
+        }
+    } catch (const std::exception&) {
+        // Out of memory: what was undone stays undone; the rest of the log is left.
+    }
+    return 0;
+}
+
+DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
+    const std::wstring text = FromUtf8(std::string(record.Text));
+    const std::wstring path = ItemPath(record.DirCode, text);
+    const bool ideCurrent = IsValidProductIndex(CurrentProduct);
+    switch (record.ItemType()) {
+    case siRegisterPackage:
+        if (ideCurrent) {
+            DeleteRegValue(HKEY_CURRENT_USER,
+                           std::wstring(BorlandProducts[CurrentProduct].RegKey) + sKnownPackagesKey,
+                           path);
+            RemoveFromLibrarySearchPaths(CurrentProduct, DirectoryOf(path));
+        }
+        return 0;
+    case siModifyHelpFile:
+    case 0x0019:
+        UndoModifyHelpFile(record, text);
+        return 0;
+    case siDeleteFile:
+    case siExtractFile:
+    case siExtractFileIfAbsent:
+    case siCopyFileTo:
+        if (!path.empty())
+            DeleteFileW(path.c_str());
+        return 0;
+    case siRegisterWinHelp:
+        DeleteRegValue(HKEY_LOCAL_MACHINE, sWindowsHelpKey, text);
+        return 0;
+    case siCreateRegKey:
+        if (IsPredefinedRoot(record.Code) && IsDeletableKeyPath(text))
+            DeleteRegKeyTree(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(record.Code)), text);
+        return 0;
+    case siAddSearchPath:
+        if (ideCurrent)
+            RemoveFromLibrarySearchPaths(CurrentProduct, path);
+        return 0;
+    case siRegisterHelp:
+        return UndoRegisterHelp();
+    case siAddIdePath:
+        if (ideCurrent) {
+            const std::wstring full = BorlandProducts[CurrentProduct].RegKey + text;
+            const int at = LastCharPos(full, L'\\');
+            if (at > 0)
+                RemoveSearchPathEntry(HKEY_CURRENT_USER,
+                                      full.substr(0, static_cast<size_t>(at - 1)),
+                                      full.substr(static_cast<size_t>(at)),
+                                      InstallSubDir(static_cast<uint8_t>(record.Code & 0xFF)));
+        }
+        return 0;
+    case siSetIde:
+        CurrentProduct = static_cast<int>(record.Code);
+        CurrentProductDir = text;
+        return 0;
+    case siCreateDir:
+        UndoCreateDir(path);
+        return 0;
+    case siRegisterUninstall:
+        // Without the entry's name the key path would be the whole Windows uninstall key.
+        if (!ProductIntName.empty())
+            DeleteRegKeyTree(HKEY_LOCAL_MACHINE,
+                             std::wstring(sWindowsUninstallKey) + L"\\" + ProductIntName);
+        return 0;
+    default:
+        return 0;
+    }
+}

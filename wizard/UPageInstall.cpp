@@ -1,0 +1,306 @@
+// The directory, ready, progress and finish pages.
+#include "wizard/UPage.h"
+
+#include "product/UConst.h"
+#include "product/UProducts.h"
+#include "product/UUtils.h"
+#include "script/UScript.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cwchar>
+
+namespace {
+
+const wchar_t* const LineBreaks = L"\r\n\r\n";
+constexpr size_t EditLimit = 260;       // characters read back from the directory edit box
+constexpr size_t ErrorTextRoom = 260;   // characters an error box text may hold
+
+bool EndsWithSeparator(const std::wstring& path) {
+    return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
+}
+
+std::wstring WithProductFolder(std::wstring base) {
+    if (base.empty())
+        return base;
+    if (base.back() != L'\\')
+        base += L'\\';
+    return base + sProductShortName;
+}
+
+// "<type> of <name> v<version>", the phrase the pages build their texts around.
+std::wstring ProductPhrase() {
+    return std::wstring(sProductType) + L" of " + sProductName + L" v" + sProductVersion;
+}
+
+// The shell's task allocator, released when it goes.
+struct ShellAllocator {
+    IMalloc* Malloc = nullptr;
+    ShellAllocator() {
+        if (FAILED(SHGetMalloc(&Malloc)))
+            Malloc = nullptr;
+    }
+    ~ShellAllocator() {
+        if (Malloc)
+            Malloc->Release();
+    }
+    ShellAllocator(const ShellAllocator&) = delete;
+    ShellAllocator& operator=(const ShellAllocator&) = delete;
+};
+
+int CALLBACK BrowseCallbackProc(HWND wnd, UINT msg, LPARAM, LPARAM data) {
+    if (msg == BFFM_INITIALIZED) {
+        const auto* page = reinterpret_cast<const TPageSelectDirectory*>(data);
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        RECT button{};
+        GetWindowRect(GetDlgItem(page->DlgHandle, idcBrowse), &button);
+        RECT window{};
+        GetWindowRect(wnd, &window);
+        const POINT at = PlaceBelowButton(button, window, work);
+        SetWindowPos(wnd, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// ---- Window-free rules ----
+
+std::wstring ProposeDirectory(const std::wstring& prevInstallPath) {
+    std::wstring base;
+    for (int index = 1; index <= BorlandProductCount; ++index) {
+        if (!BorlandProducts[index].Selected)
+            continue;
+        base = BorlandProducts[index].RootDir;
+        if (!base.empty() && base.back() == L'\\')
+            base.pop_back();
+        const size_t last = base.rfind(L'\\');
+        if (last != std::wstring::npos)
+            base.erase(last);
+        break;
+    }
+    if (!prevInstallPath.empty())
+        return prevInstallPath;
+    if (base.empty())
+        ReadRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
+                      L"ProgramFilesDir", base);
+    return WithProductFolder(base);
+}
+
+std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring& prevInstallPath) {
+    if (chosen != prevInstallPath && !chosen.empty())
+        return WithProductFolder(chosen);
+    return chosen;
+}
+
+std::wstring DirectoryFromEdit(const std::wstring& text) {
+    std::wstring directory = text;
+    if (EndsWithSeparator(directory))
+        directory.pop_back();
+    return directory;
+}
+
+std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId, const std::wstring& logText) {
+    wchar_t head[128];
+    swprintf(head, 128, L"Error in ScriptItem=%d, ErrorCode=%xh ScriptItemId=%x with text\r\n", index,
+             static_cast<unsigned>(errorCode), static_cast<unsigned>(itemId));
+    std::wstring text = head + logText;
+    // A long log line is cut so the whole text keeps to its room; "..." shows the cut.
+    if (text.size() > ErrorTextRoom)
+        text = text.substr(0, ErrorTextRoom - 3) + L"...";
+    return text;
+}
+
+POINT PlaceBelowButton(const RECT& button, const RECT& window, const RECT& workArea) {
+    const LONG width = window.right - window.left;
+    const LONG height = window.bottom - window.top;
+    POINT at{button.right - width, button.bottom + 1};
+    if (at.y + height > workArea.bottom)
+        at.y = workArea.bottom - height;
+    return at;
+}
+
+// ---- TPageSelectDirectory ----
+
+int TPageSelectDirectory::Show() {
+    if (FFirstShow) {
+        FPrevInstallPath = ReadPrevInstallPath();
+        Directory = ProposeDirectory(FPrevInstallPath);
+        FFirstShow = false;
+    } else {
+        Directory = InstallDir;
+    }
+    ResizePageText(2);
+    SetItemText(idcPageText, std::wstring(L"Setup will install ") + sProductName +
+                                 L" into following folder, click Browse, and select another "
+                                 L"folder." +
+                                 LineBreaks + L"You can choose not to install " + sProductName +
+                                 L" by clicking Cancel to exit Setup.");
+    for (int id : {idcPageText, idcBrowse, idcDestinationFrame, idcDirectoryEdit})
+        ShowItem(id, true);
+    UpdateDirectoryEdit();
+    return 1;
+}
+
+void TPageSelectDirectory::UpdateDirectoryEdit() {
+    HWND edit = Item(idcDirectoryEdit);
+    SetWindowTextW(edit, Directory.c_str());
+    const auto end = static_cast<LPARAM>(Directory.size());
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SetFocus(edit);
+}
+
+int TPageSelectDirectory::Hide() {
+    wchar_t text[EditLimit + 1] = {};
+    GetDlgItemTextW(DlgHandle, idcDirectoryEdit, text, static_cast<int>(EditLimit + 1));
+    InstallDir = DirectoryFromEdit(text);
+    for (int id : {idcBrowse, idcDestinationFrame, idcDirectoryEdit})
+        ShowItem(id, false);
+    return 1;
+}
+
+int TPageSelectDirectory::DlgProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    int result = TPage::DlgProc(msg, wParam, lParam);
+    if (msg == WM_COMMAND && LOWORD(wParam) == idcBrowse) {
+        if (BrowseDirectory()) {
+            Directory = DirectoryAfterBrowse(Directory, FPrevInstallPath);
+            UpdateDirectoryEdit();
+        }
+        result = 1;
+    }
+    return result;
+}
+
+bool TPageSelectDirectory::BrowseDirectory() {
+    Directory.clear();
+    ShellAllocator allocator;
+    if (!allocator.Malloc)
+        return false;
+    auto* name = static_cast<wchar_t*>(allocator.Malloc->Alloc(MAX_PATH * sizeof(wchar_t)));
+    if (!name)
+        return false;
+    name[0] = L'\0';
+    const std::wstring title = std::wstring(L"Select directory for ") + sProductName;
+    BROWSEINFOW info{};
+    info.hwndOwner = DlgHandle;
+    info.pszDisplayName = name;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = BrowseCallbackProc;
+    info.lParam = reinterpret_cast<LPARAM>(this);
+    LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
+    if (chosen) {
+        if (SHGetPathFromIDListW(chosen, name))
+            Directory.assign(name, wcsnlen(name, MAX_PATH));
+        allocator.Malloc->Free(chosen);
+    }
+    allocator.Malloc->Free(name);
+    return chosen != nullptr;
+}
+
+// ---- TPageReadyForInstall ----
+
+int TPageReadyForInstall::Show() {
+    ResizePageText(2);
+    SetItemText(idcPageText, L"You are now ready to install " + ProductPhrase() +
+                                 L" on you computer." + LineBreaks +
+                                 L"Press the Start button to begin the installation or the Back "
+                                 L"button to reenter the installation information.");
+    ShowItem(idcPageText, true);
+    SetDlgItemTextW(DlgHandle, idcNext, L"Start");
+    SetFocus(Item(idcNext));
+    return 1;
+}
+
+int TPageReadyForInstall::Hide() {
+    SetDlgItemTextW(DlgHandle, idcNext, L"&Next >");
+    return 1;
+}
+
+// ---- TPageProgress ----
+
+int TPageProgress::Show() {
+    for (int id : {idcProgressFrame, idcProgressBar, idcItemText})
+        ShowItem(id, true);
+    EnableItem(idcNext, false);
+    EnableItem(idcBack, false);
+    RedrawWindow(DlgHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    SetItemText(idcPageText, L"Performing install of the " + ProductPhrase() +
+                                 L" on you computer." + LineBreaks + L"Please wait...");
+    return DoScript();
+}
+
+int TPageProgress::Hide() {
+    for (int id : {idcProgressFrame, idcProgressBar, idcItemText})
+        ShowItem(id, false);
+    return 1;
+}
+
+void TPageProgress::SetText(const std::wstring& value) const {
+    SetItemText(idcItemText, value);
+}
+
+bool TPageProgress::Terminate() {
+    return false;
+}
+
+int TPageProgress::DoScript() {
+    FInDoScript = true;
+    {
+        TScript script;
+        script.Start();
+        HWND bar = Item(idcProgressBar);
+        SendMessageW(bar, PBM_SETRANGE, 0,
+                     MAKELPARAM(0, static_cast<WORD>(script.ProgressCount() - 1)));
+        SendMessageW(bar, PBM_SETPOS, 0, 0);
+        std::wstring itemText;
+        while (script.Current() < script.Count()) {
+            script.ItemText(itemText);
+            SetText(itemText);
+            const int error = script.ItemDoScript();
+            if (error != 0) {
+                const TScriptItem item = script.CurrentItem();
+                const uint32_t id = item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
+                const std::wstring message =
+                    ScriptErrorText(script.Current(), error, id, script.LogString());
+                MessageBoxW(DlgHandle, message.c_str(), L"Error", MB_OK);
+            }
+            SendMessageW(bar, PBM_DELTAPOS, static_cast<WPARAM>(script.ItemProgressStep()), 0);
+            script.SetCurrent(script.Current() + 1);
+            // One waiting keyboard message, else one mouse message: enough for a Cancel click
+            // to reach the frame, without dialog-key handling.
+            MSG msg;
+            if (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+                PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        EnableItem(idcNext, true);
+        SendMessageW(Item(idcNext), BM_CLICK, 0, 0);
+        Hide();
+    }
+    FInDoScript = false;
+    return 1;
+}
+
+// ---- TPageFinish ----
+
+int TPageFinish::Show() {
+    ShowItem(idcBack, false);
+    ShowItem(idcNext, false);
+    ShowItem(idcItemText, true);
+    HWND finish = Item(idcCancel);
+    SetFocus(finish);
+    SendMessageW(finish, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    SetItemText(idcPageText, L"Setup has finished installing " + ProductPhrase() +
+                                 L" on you computer." + LineBreaks + L"Click Finish to exit Setup.");
+    SetDlgItemTextW(DlgHandle, idcCancel, L"Finish");
+    return WriteInstallRecord() ? 1 : 0;
+}
+
+int TPageFinish::Hide() {
+    return 1;
+}
