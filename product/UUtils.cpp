@@ -289,6 +289,25 @@ bool DeleteRegKeyTree(HKEY root, const std::wstring& key) {
     return true;
 }
 
+bool DeleteRegSubKeyTree(HKEY root, const std::wstring& parent, const std::wstring& name) {
+    if (name.empty())
+        return false;  // would name the parent itself
+    RegKey parentKey = OpenKey(root, parent, KeyTreeAccess);
+    if (!parentKey)
+        return false;
+    {
+        RegKey child;
+        if (RegOpenKeyExW(parentKey.get(), name.c_str(), 0, KeyTreeAccess, child.put()) !=
+            ERROR_SUCCESS) {
+            child.release();
+            return true;
+        }
+        DeleteSubKeys(child.get());
+    }
+    const LSTATUS status = RegDeleteKeyW(parentKey.get(), name.c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
 // ---- Paths ----
 
 std::wstring BaseDir(int dirCode) {

@@ -57,6 +57,9 @@ void DeleteSubKeys(HKEY key);
 // Deletes the key's subtree, the key, and each ancestor this left empty. False only when the
 // key itself cannot be opened.
 bool DeleteRegKeyTree(HKEY root, const std::wstring& key);
+// Deletes the subkey `name` of root\parent with its whole subtree, and nothing above it. True
+// when it is gone afterwards (also when it was never there).
+bool DeleteRegSubKeyTree(HKEY root, const std::wstring& parent, const std::wstring& name);
 
 // ---- Paths ----
 

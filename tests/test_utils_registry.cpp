@@ -187,3 +187,16 @@ TEST_F(RegistryTest, DeleteSubKeysRemovesAWideAndDeepSubtree) {
     EXPECT_EQ(subKeys, 0u);
     EXPECT_EQ(values, 1u) << "values of the key itself stay";
 }
+
+TEST_F(RegistryTest, DeleteRegSubKeyTreeRemovesTheEntryButNeverItsParent) {
+    const wchar_t* const uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    ASSERT_TRUE(CreateRegKey(HKEY_LOCAL_MACHINE, std::wstring(uninstall) + L"\\vklLib\\Sub"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, std::wstring(uninstall) + L"\\vklLib", L"V", L"x"));
+    EXPECT_TRUE(DeleteRegSubKeyTree(HKEY_LOCAL_MACHINE, uninstall, L"vklLib"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, (std::wstring(uninstall) + L"\\vklLib").c_str()));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstall)) << "the emptied parent stays";
+    EXPECT_TRUE(DeleteRegSubKeyTree(HKEY_LOCAL_MACHINE, uninstall, L"vklLib")) << "already gone";
+    EXPECT_FALSE(DeleteRegSubKeyTree(HKEY_LOCAL_MACHINE, uninstall, L"")) << "never the parent";
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, uninstall));
+    EXPECT_FALSE(DeleteRegSubKeyTree(HKEY_LOCAL_MACHINE, L"Software\\Missing", L"x"));
+}

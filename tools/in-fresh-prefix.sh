@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Runs a Windows program (with its arguments) under Wine in a fresh copy of the build's ready
+# Runs a Windows program (with its arguments) under Wine in a fresh copy of the build's pristine
 # prefix, with a server of its own, so that whatever the program and its children write to the
 # registry or C: is thrown away afterwards and no other test sees it.
 # Usage: in-fresh-prefix.sh <build dir> <program.exe> [arguments...]
 set -euo pipefail
 build_dir="$1"
 shift
-ready="$build_dir/wineprefix"
+ready="$build_dir/wineprefix-ready"
 if [ ! -f "$ready/.vk-ready" ]; then
   echo "in-fresh-prefix: no ready prefix at $ready (run tools/test.sh)" >&2
   exit 2

@@ -8,9 +8,7 @@ vk_configure_and_build >/dev/null
 
 # A throwaway prefix with the X11 driver: the walk installs into it.
 prefix="$BUILD_DIR/wineprefix-shots"
-rm -rf "$prefix"
-vk_ensure_prefix "$BUILD_DIR/wineprefix"
-cp -a "$BUILD_DIR/wineprefix/." "$prefix/"
+vk_copy_ready_prefix "$prefix"
 export WINEPREFIX="$prefix"
 (cd / && wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 </dev/null
  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null

@@ -5,7 +5,8 @@ set -euo pipefail
 "$(dirname "$0")/install-deps.sh"
 source "$(dirname "$0")/wine-env.sh"
 vk_configure_and_build
-vk_ensure_prefix
+# Every run starts from the pristine machine: tests that run the programs change it.
+vk_copy_ready_prefix "$WINEPREFIX"
 trap vk_stop_server EXIT
 vk_start_server
 ctest --test-dir "$BUILD_DIR" -j "$(nproc)" --output-on-failure --timeout 180 "$@"

@@ -10,13 +10,12 @@ export WINEDEBUG=-all
 export LC_ALL=C
 unset DISPLAY
 
-# Creates the test prefix once: null graphics driver, Wine's own fonts (so "MS Sans Serif"
-# keeps its metrics), and a finished boot.
-vk_ensure_prefix() {
-  local prefix="${1:-$WINEPREFIX}"
-  if [ -f "$prefix/.vk-ready" ]; then
-    return 0
-  fi
+export VK_READY_PREFIX="$BUILD_DIR/wineprefix-ready"
+
+# Creates a prefix: null graphics driver, Wine's own fonts (so "MS Sans Serif" keeps its
+# metrics), and a finished boot. Marked ready at the end, so a broken one is made again.
+vk_make_prefix() {
+  local prefix="$1"
   rm -rf "$prefix"
   mkdir -p "$prefix"
   (
@@ -28,6 +27,29 @@ vk_ensure_prefix() {
     wineserver -w
   )
   touch "$prefix/.vk-ready"
+}
+
+# The pristine prefix: made once per build directory and never run in, so every copy of it
+# starts from the same machine state.
+vk_ensure_ready_prefix() {
+  if [ ! -f "$VK_READY_PREFIX/.vk-ready" ]; then
+    vk_make_prefix "$VK_READY_PREFIX"
+  fi
+}
+
+# A fresh copy of the pristine prefix at $1 (2-3 s).
+vk_copy_ready_prefix() {
+  vk_ensure_ready_prefix
+  WINEPREFIX="$1" wineserver -k >/dev/null 2>&1 </dev/null || true
+  rm -rf "$1"
+  cp -a "$VK_READY_PREFIX/." "$1/"
+}
+
+# The prefix at $WINEPREFIX, copied from the pristine one when it has none yet.
+vk_ensure_prefix() {
+  if [ ! -f "$WINEPREFIX/.vk-ready" ]; then
+    vk_copy_ready_prefix "$WINEPREFIX"
+  fi
 }
 
 # A persistent server makes each Wine process start in milliseconds instead of seconds. Its

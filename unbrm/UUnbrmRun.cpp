@@ -194,16 +194,25 @@ bool WriteTextFile(const std::wstring& path, const std::string& text) {
 }
 
 // The copy cannot delete itself while it runs. A batch file beside its directory retries until
-// the copy has ended, then removes the copy, its directory and itself. Should that fail, the
-// pending-rename list removes them at the next restart (where the user may change it).
+// the copy has ended, then removes the copy, its directory and itself. Only when that cannot be
+// set up does the pending-rename list remove them at the next restart: that list is machine
+// state of its own, which a normal removal should not leave behind.
+bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir);
+
 void ScheduleSelfRemoval() {
     const std::wstring self = ModulePath();
     const int at = LastCharPos(self, L'\\');
     if (at < 1)
         return;
     const std::wstring dir = self.substr(0, static_cast<size_t>(at - 1));
-    MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    MoveFileExW(dir.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!StartRemovalBatch(self, dir)) {
+        MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExW(dir.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+}
+
+// Writes and starts the batch file that removes the copy once it has ended.
+bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir) {
 
     const std::wstring batch = dir + L".bat";
     const std::string exe = ToAnsi(self);
@@ -225,10 +234,13 @@ void ScheduleSelfRemoval() {
                                "del /f /q \"%~f0\" >nul 2>&1\r\n";
     // The batch file only works on paths that the ANSI code page can spell.
     if (FromAnsi(exe) != self || !WriteTextFile(batch, script))
-        return;
+        return false;
     const std::wstring cmd = JoinPath(BaseDir(dcSystem), L"cmd.exe");
     const std::wstring parent = dir.substr(0, dir.rfind(L'\\') + 1);
-    StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(batch), parent, CREATE_NO_WINDOW);
+    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(batch), parent, CREATE_NO_WINDOW))
+        return true;
+    DeleteFileW(batch.c_str());
+    return false;
 }
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

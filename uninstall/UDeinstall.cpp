@@ -492,10 +492,10 @@ DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
         UndoCreateDir(path);
         return 0;
     case siRegisterUninstall:
-        // Without the entry's name the key path would be the whole Windows uninstall key.
+        // Without the entry's name the key path would be the whole Windows uninstall key. Only
+        // the entry goes: the uninstall key above it is the system's, even when it is empty.
         if (!ProductIntName.empty())
-            DeleteRegKeyTree(HKEY_LOCAL_MACHINE,
-                             std::wstring(sWindowsUninstallKey) + L"\\" + ProductIntName);
+            DeleteRegSubKeyTree(HKEY_LOCAL_MACHINE, sWindowsUninstallKey, ProductIntName);
         return 0;
     default:
         return 0;
