@@ -58,6 +58,17 @@ struct ChildProcess {
 void StartProcess(ChildProcess& child, const std::wstring& program, const std::wstring& arguments,
                   const std::wstring& directory = L"");
 
+// Polls until condition() holds, up to timeoutMs; whether it came to hold.
+template <typename Condition> bool Eventually(Condition condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
 // Polls for a top-level window of class and caption, owned by processId (0: any), up to
 // timeoutMs. Null when none appeared.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* caption, DWORD processId,

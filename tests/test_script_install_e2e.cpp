@@ -156,16 +156,6 @@ bool ProcessRunning(const wchar_t* exeName) {
     return false;
 }
 
-template <typename Condition> bool Eventually(Condition condition, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() > deadline)
-            return false;
-        Sleep(100);
-    }
-    return true;
-}
-
 // ---- The machine ----
 
 std::wstring Value(HKEY root, const std::wstring& key, const std::wstring& name) {

@@ -34,17 +34,6 @@ bool DirectoryIsEmpty(const std::wstring& dir) {
     return empty;
 }
 
-// Polls until condition holds or timeoutMs passed.
-template <typename Condition> bool Eventually(Condition condition, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() > deadline)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 std::string Record(uint32_t kind, uint32_t code, int32_t dirCode, const std::wstring& text) {
     return EncodeUninstRecord(kind | 0x10000, code, dirCode, ToUtf8(text));
 }

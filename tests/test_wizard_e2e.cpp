@@ -15,17 +15,6 @@ namespace {
 const wchar_t* const WizardCaption = L"Installation Wizard for Velkora v4.07";
 const wchar_t* const ProductKey = L"Software\\Brightmoss\\Velkora";
 
-// Polls until the condition holds or timeoutMs passes.
-template <typename Condition> bool WaitUntil(Condition condition, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() > deadline)
-            return false;
-        Sleep(20);
-    }
-    return true;
-}
-
 bool ItemVisible(HWND dialog, int id) {
     return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE;
 }
@@ -53,29 +42,29 @@ TEST_F(WizardEndToEnd, InstallsHelpAndDemosThroughTheSixPagesAndUninstallsAgain)
     ASSERT_NE(wizard, nullptr);
 
     // 1 Welcome.
-    ASSERT_TRUE(WaitUntil([&] { return ItemVisible(wizard, idcPageText); }, 10000));
+    ASSERT_TRUE(Eventually([&] { return ItemVisible(wizard, idcPageText); }, 10000));
     Click(wizard, idcNext);
     // 2 IDE selection: no IDE here, so only the two optional rows can be and are checked.
     HWND list = GetDlgItem(wizard, idcProductList);
-    ASSERT_TRUE(WaitUntil([&] { return ItemVisible(wizard, idcProductList); }, 10000));
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 23; }, 10000));
+    ASSERT_TRUE(Eventually([&] { return ItemVisible(wizard, idcProductList); }, 10000));
+    ASSERT_TRUE(Eventually([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 23; }, 10000));
     for (int row = 0; row < 21; ++row)
         EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, row, 0), csDisabled) << row;
     EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 21, 0), csChecked);
     EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 22, 0), csChecked);
     Click(wizard, idcNext);
     // 3 Directory.
-    ASSERT_TRUE(WaitUntil([&] { return ItemVisible(wizard, idcDirectoryEdit); }, 10000));
+    ASSERT_TRUE(Eventually([&] { return ItemVisible(wizard, idcDirectoryEdit); }, 10000));
     SendMessageW(GetDlgItem(wizard, idcDirectoryEdit), WM_SETTEXT, 0,
                  reinterpret_cast<LPARAM>((target + L"\\").c_str()));
     Click(wizard, idcNext);
     // 4 Ready.
-    ASSERT_TRUE(WaitUntil([&] { return WindowText(GetDlgItem(wizard, idcNext)) == L"Start"; }, 10000));
+    ASSERT_TRUE(Eventually([&] { return WindowText(GetDlgItem(wizard, idcNext)) == L"Start"; }, 10000));
     Click(wizard, idcNext);
     // 5 Progress, then 6 Finish. Every error box is recorded and closed.
     std::vector<std::wstring> errors;
     HWND cancel = GetDlgItem(wizard, idcCancel);
-    const bool finished = WaitUntil(
+    const bool finished = Eventually(
         [&] {
             if (HWND box = WaitForWindow(L"#32770", L"Error", pid, 0)) {
                 for (const std::wstring& text : ChildTexts(box))
@@ -126,7 +115,7 @@ TEST_F(WizardEndToEnd, InstallsHelpAndDemosThroughTheSixPagesAndUninstallsAgain)
     ASSERT_TRUE(unbrm) << unbrm.StartError;
     ASSERT_TRUE(unbrm.Wait(60000, exitCode));
     EXPECT_EQ(exitCode, 0u);
-    EXPECT_TRUE(WaitUntil([&] { return !PathExists(target); }, 20000)) << "the directory is gone";
+    EXPECT_TRUE(Eventually([&] { return !PathExists(target); }, 20000)) << "the directory is gone";
     std::wstring ignored;
     EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, ProductKey, L"RootDir", ignored));
 }

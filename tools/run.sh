@@ -11,10 +11,7 @@ vk_configure_and_build
 # The run uses a prefix of its own with the X11 driver, so it never disturbs the tests'.
 export WINEPREFIX="$BUILD_DIR/wineprefix-run"
 if [ ! -f "$WINEPREFIX/.vk-run" ]; then
-  vk_copy_ready_prefix "$WINEPREFIX"
-  (cd / && wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 </dev/null
-   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
-   wineserver -w)
+  vk_make_x11_prefix "$WINEPREFIX"
   touch "$WINEPREFIX/.vk-run"
 fi
 

@@ -8,11 +8,8 @@ vk_configure_and_build >/dev/null
 
 # A throwaway prefix with the X11 driver: the walk installs into it.
 prefix="$BUILD_DIR/wineprefix-shots"
-vk_copy_ready_prefix "$prefix"
+vk_make_x11_prefix "$prefix"
 export WINEPREFIX="$prefix"
-(cd / && wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 </dev/null
- wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
- wineserver -w)
 
 display_number=98
 Xvfb ":$display_number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &

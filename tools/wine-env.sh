@@ -45,6 +45,19 @@ vk_copy_ready_prefix() {
   cp -a "$VK_READY_PREFIX/." "$1/"
 }
 
+# A copy of the pristine prefix at $1 that draws through X11 (for a real display or Xvfb);
+# unmanaged windows keep message boxes fast.
+vk_make_x11_prefix() {
+  vk_copy_ready_prefix "$1"
+  (
+    export WINEPREFIX="$1"
+    cd /
+    wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1 </dev/null
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+    wineserver -w
+  )
+}
+
 # The prefix at $WINEPREFIX, copied from the pristine one when it has none yet.
 vk_ensure_prefix() {
   if [ ! -f "$WINEPREFIX/.vk-ready" ]; then

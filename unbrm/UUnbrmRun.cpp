@@ -20,9 +20,6 @@ using handles::LocalMemory;
 namespace {
 
 constexpr DWORD ParentExitWaitMs = 30000;
-constexpr int WizardDialogId = 1;
-constexpr int WizardIconId = 1;
-constexpr int BackButtonId = 1001;
 
 struct TArguments {
     bool Silent = false;
@@ -265,8 +262,8 @@ void WalkWithWindow(TDeinstall& deinstall, const TProductTexts& texts) {
                                      nullptr, ProgressDialogProc, 0);
     if (dialog) {
         SetWindowTextW(dialog, texts.DialogTitle.c_str());
-        EnableWindow(GetDlgItem(dialog, BackButtonId), FALSE);
-        ShowWindow(GetDlgItem(dialog, idPageText), SW_SHOW);
+        EnableWindow(GetDlgItem(dialog, idcBack), FALSE);
+        ShowWindow(GetDlgItem(dialog, idcPageText), SW_SHOW);
         ShowWindow(dialog, SW_SHOWNORMAL);
         UpdateWindow(dialog);
         deinstall.SetDialogHandle(dialog);

@@ -384,14 +384,14 @@ void TDeinstall::SetItemText(int id, const std::wstring& text) const {
 }
 
 void TDeinstall::ShowWalkStart(size_t span) const {
-    for (int id : {idProgressFrame, idProgressBar, idProgressText})
+    for (int id : {idcProgressFrame, idcProgressBar, idcItemText})
         ShowWindow(GetDlgItem(FDlgHandle, id), SW_SHOW);
-    EnableWindow(GetDlgItem(FDlgHandle, idNextButton), FALSE);
+    EnableWindow(GetDlgItem(FDlgHandle, idcNext), FALSE);
     // The 32-bit range: a log of more than 64 KiB must not wrap the bar.
     const LPARAM top = span > 0 ? static_cast<LPARAM>(span - 1) : 0;
-    SendDlgItemMessageW(FDlgHandle, idProgressBar, PBM_SETRANGE32, 0, top);
-    SendDlgItemMessageW(FDlgHandle, idProgressBar, PBM_SETPOS, 0, 0);
-    EnableWindow(GetDlgItem(FDlgHandle, idCancelButton), FALSE);
+    SendDlgItemMessageW(FDlgHandle, idcProgressBar, PBM_SETRANGE32, 0, top);
+    SendDlgItemMessageW(FDlgHandle, idcProgressBar, PBM_SETPOS, 0, 0);
+    EnableWindow(GetDlgItem(FDlgHandle, idcCancel), FALSE);
     RedrawWindow(FDlgHandle, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
@@ -404,11 +404,11 @@ int TDeinstall::DoDeinstall() {
         HWND Dialog;
         ~CancelEnabler() {
             if (Dialog)
-                EnableWindow(GetDlgItem(Dialog, idCancelButton), TRUE);
+                EnableWindow(GetDlgItem(Dialog, idcCancel), TRUE);
         }
     } cancelEnabler{flWithDialog ? FDlgHandle : nullptr};
     try {
-        SetItemText(idPageText, L"Performing uninstall of the \"" + sProductText + L"\"...");
+        SetItemText(idcPageText, L"Performing uninstall of the \"" + sProductText + L"\"...");
         DetectProducts();
         const size_t span = PBegin > PEnd ? PBegin - PEnd : PEnd - PBegin;
         if (flWithDialog)
@@ -417,16 +417,16 @@ int TDeinstall::DoDeinstall() {
         TUninstRecord record;
         while (ReadRecord(record)) {
             if (flPartialUninstall && (record.Kind & ukKeepOnPartial)) {
-                SetItemText(idProgressText, L"Skipping");
+                SetItemText(idcItemText, L"Skipping");
             } else {
                 if (const wchar_t* status = StatusText(record.ItemType()))
-                    SetItemText(idProgressText, status);
+                    SetItemText(idcItemText, status);
                 if (UndoRecord(record) != 0)
                     break;
             }
             if (flWithDialog) {
                 PaintingPause(WalkStepPauseMs);
-                SendDlgItemMessageW(FDlgHandle, idProgressBar, PBM_DELTAPOS,
+                SendDlgItemMessageW(FDlgHandle, idcProgressBar, PBM_DELTAPOS,
                                     static_cast<WPARAM>(record.Length), 0);
             }
         }

@@ -4,20 +4,11 @@
 #include <windows.h>
 
 #include "uninstall/UUninstLog.h"
+#include "wizard/UWizardDialog.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Dialog items that the uninstaller drives in the caller's dialog (the wizard's dialog 1).
-enum : int {
-    idPageText = 256,
-    idProgressFrame = 261,
-    idProgressText = 260,
-    idProgressBar = 1009,
-    idNextButton = 1000,
-    idCancelButton = 2,
-};
 
 class TDeinstall {
 public:

@@ -2,6 +2,8 @@
 // protocol behind Back and Next, and the pages themselves.
 #pragma once
 
+#include "wizard/UWizardDialog.h"
+
 #include <windows.h>
 
 #include <array>
@@ -11,23 +13,6 @@
 #include <string>
 
 class TbrmCheckListBox;
-
-// Controls of dialog 1.
-enum : int {
-    idcCancel = 2,
-    idcPageText = 256,
-    idcDestinationFrame = 258,
-    idcItemText = 260,
-    idcProgressFrame = 261,
-    idcPicture = 501,
-    idcNext = 1000,
-    idcBack = 1001,
-    idcBrowse = 1002,
-    idcCustomize = 1003,
-    idcProgressBar = 1009,
-    idcDirectoryEdit = 1010,
-    idcProductList = 1013,
-};
 
 constexpr int PageCount = 6;
 
