@@ -49,11 +49,33 @@ public:
     static constexpr size_t SaveBufferSize = 8096;
 
 private:
+    // One string and, once it has been compared, its sort key (empty when the locale gave none).
+    struct TEntry {
+        std::wstring Text;
+        mutable std::string Key;
+        mutable bool KeyMade = false;
+    };
+
     void GrowIfFull();
+    // Stores entry at index (0..Count) and moves the later entries up by one.
+    void Place(int index, TEntry entry);
     void Append(std::wstring line);
+    // The entry at list position index (0..Count-1).
+    const TEntry& EntryAt(int index) const;
+    // Moves the free slots so that they start at list position index (0..Count).
+    void MoveGapTo(int index);
 
     TbrmDuplicates FDuplicates = dupIgnore;
-    std::vector<std::wstring> FLines;
+    // The strings in the order they came in; FSlots puts them in list order. FSlots has one slot
+    // per unit of capacity, the unused ones forming a gap at FGapStart, so an insertion moves
+    // only the indexes between the last insertion and this one (a sorted merge moves few).
+    std::vector<TEntry> FEntries;
+    std::vector<int> FSlots;
+    int FGapStart = 0;
     int FLinesCount = 0;
     int FLinesCapacity = 0;
+    // The last string Find looked for and its key, so that Add and a merge that inserts what
+    // Find did not meet make the key once.
+    mutable std::wstring FSought;
+    mutable std::string FSoughtKey;
 };
