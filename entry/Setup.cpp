@@ -1,7 +1,6 @@
 // setup.exe: reads the command line, then shows the parameters, extracts, or runs the wizard.
 #include "entry/UCommandLine.h"
 #include "product/UUtils.h"
-#include "wizard/UbrmCheckListBox.h"
 
 #include <windows.h>
 
@@ -10,7 +9,6 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         GetOsPlatform();
-        InitCheckMetrics();
         ParseCommandLine();
         return RunSetup();
     } catch (const std::exception&) {

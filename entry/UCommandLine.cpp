@@ -3,12 +3,10 @@
 #include "product/UConst.h"
 #include "product/UUtils.h"
 #include "script/UScriptItems.h"
-#include "support/UHandles.h"
 #include "wizard/UPage.h"
+#include "wizard/UbrmCheckListBox.h"
 
 #include <windows.h>
-
-#include <shellapi.h>
 
 bool CopyOnly = false;
 bool EnableControls = false;
@@ -40,15 +38,101 @@ void ParseArguments(const std::vector<std::wstring>& arguments) {
     }
 }
 
-void ParseCommandLine() {
-    int count = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    handles::LocalMemory owner(reinterpret_cast<HLOCAL>(argv));
-    std::vector<std::wstring> arguments;
-    for (int i = 1; argv && i < count; ++i)
-        arguments.emplace_back(argv[i]);
-    ParseArguments(arguments);
+namespace {
+
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
 }
+
+// Where the program name ends: a quoted name at its closing quote (no escapes inside), an
+// unquoted one at the first blank, which the name consumes. The arguments start after blanks.
+size_t SkipProgramName(std::wstring_view line) {
+    size_t at = 0;
+    if (!line.empty() && line[0] == L'"') {
+        at = line.find(L'"', 1);
+        at = at == std::wstring_view::npos ? line.size() : at + 1;
+    } else {
+        while (at < line.size() && !IsBlank(line[at]))
+            ++at;
+    }
+    while (at < line.size() && IsBlank(line[at]))
+        ++at;
+    return at;
+}
+
+}  // namespace
+
+std::vector<std::wstring> SplitArguments(std::wstring_view commandLine) {
+    commandLine = commandLine.substr(0, commandLine.find(L'\0'));
+    std::vector<std::wstring> arguments;
+    size_t at = SkipProgramName(commandLine);
+    if (at == commandLine.size())
+        return arguments;
+    arguments.emplace_back();
+    // quotes is 1 inside a quoted part, else 0; within a run of quote marks it counts on, and
+    // a third mark in a row stands for a literal quote and closes the part, as in the shell.
+    int quotes = 0;
+    size_t backslashes = 0;
+    while (at < commandLine.size()) {
+        const wchar_t c = commandLine[at];
+        if (IsBlank(c) && quotes == 0) {
+            backslashes = 0;
+            while (at < commandLine.size() && IsBlank(commandLine[at]))
+                ++at;
+            if (at < commandLine.size())
+                arguments.emplace_back();
+            continue;
+        }
+        ++at;
+        std::wstring& argument = arguments.back();
+        if (c == L'\\') {
+            argument.push_back(c);
+            ++backslashes;
+            continue;
+        }
+        if (c != L'"') {
+            argument.push_back(c);
+            backslashes = 0;
+            continue;
+        }
+        // 2n backslashes and a quote are n backslashes and a quote mark; 2n+1 backslashes and
+        // a quote are n backslashes and a literal quote.
+        argument.resize(argument.size() - backslashes / 2);
+        if (backslashes % 2 == 0) {
+            ++quotes;
+        } else {
+            argument.back() = L'"';
+        }
+        backslashes = 0;
+        while (at < commandLine.size() && commandLine[at] == L'"') {
+            ++at;
+            if (++quotes == 3) {
+                argument.push_back(L'"');
+                quotes = 0;
+            }
+        }
+        if (quotes == 2)
+            quotes = 0;
+    }
+    return arguments;
+}
+
+// Splitting the line here rather than with CommandLineToArgvW keeps the shell library out of
+// the extraction run's start-up.
+void ParseCommandLine() {
+    ParseArguments(SplitArguments(GetCommandLineW()));
+}
+
+namespace {
+
+// The table lists each directory after its parent, so one call usually makes it; the full walk
+// from the drive down, one call per ancestor, is needed only when the parent is missing.
+void CreateExtractDirectory(const std::wstring& path) {
+    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_PATH_NOT_FOUND)
+        CreateDirectoryPath(path);
+}
+
+}  // namespace
 
 void ExtractAll() {
     InstallDir = CurrentDirectory();
@@ -58,7 +142,7 @@ void ExtractAll() {
             continue;
         const std::wstring name = item.Name ? item.Name : L"";
         if (item.ItemType == siCreateDir)
-            CreateDirectoryPath(ItemPath(item.DirCode, name));
+            CreateExtractDirectory(ItemPath(item.DirCode, name));
         else if (item.ItemType == siExtractFile)
             ExtractResourceFile(static_cast<int>(item.Code), ItemPath(item.DirCode, name));
     }
@@ -69,7 +153,11 @@ int RunSetup() {
         MessageBoxW(nullptr, ParamsText, ParamsCaption, MB_OK);
     else if (ExtractOnly)
         ExtractAll();
-    else
+    else {
+        // Only the wizard draws check boxes. Measuring the bitmap needs the screen, and under
+        // Wine the screen's first use starts a desktop process: the windowless runs keep clear.
+        InitCheckMetrics();
         RunWizard();
+    }
     return 0;
 }

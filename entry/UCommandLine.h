@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Process-wide switches; all false at start. Only the last two-character switch counts.
@@ -10,8 +11,11 @@ extern bool EnableControls;  // /E: accepted; the wizard never locks controls, s
 extern bool ShowParams;      // /H or /?: show the parameter description
 extern bool ExtractOnly;     // /X: extract the payload to the current directory, no window
 
-// Sets the four switches from the process's command line (split as CommandLineToArgvW does).
+// Sets the four switches from the process's command line.
 void ParseCommandLine();
+// The arguments after the program name, split exactly as CommandLineToArgvW splits them; the
+// text ends at its first NUL character.
+std::vector<std::wstring> SplitArguments(std::wstring_view commandLine);
 // Sets the four switches from arguments that follow the program name.
 void ParseArguments(const std::vector<std::wstring>& arguments);
 
