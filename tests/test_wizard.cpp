@@ -95,6 +95,24 @@ protected:
     int MakerPageOpenings = 0;
 };
 
+BOOL CALLBACK MatchOwnedDialog(HWND wnd, LPARAM param) {
+    auto* search = reinterpret_cast<std::pair<HWND, HWND>*>(param);
+    wchar_t className[16];
+    if (GetWindow(wnd, GW_OWNER) == search->first && GetClassNameW(wnd, className, 16) &&
+        wcscmp(className, L"#32770") == 0) {
+        search->second = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A dialog window that owner owns (a message box or the folder browser), or null.
+HWND OwnedDialog(HWND owner) {
+    std::pair<HWND, HWND> search{owner, nullptr};
+    EnumWindows(MatchOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
 const int RadStudio11 = 28;   // list row 0
 const int CBuilder5 = 6;      // list row 19
 const int ContextHelpRow = 21;
@@ -322,15 +340,18 @@ TEST_F(WizardTest, CancellingTheFolderBrowserLeavesTheEditBoxAsItWas) {
     Command(idcNext);
     Command(idcNext);
     SetDlgItemTextW(Dialog, idcDirectoryEdit, L"C:\\Typed");
-    std::thread closer([] {
-        HWND owner = nullptr;
-        for (int i = 0; i < 500 && !owner; ++i) {
-            HWND found = WaitForWindow(L"#32770", nullptr, GetCurrentProcessId(), 20);
-            if (found && GetWindow(found, GW_OWNER))
-                owner = found;
-        }
-        if (owner)
-            PostMessageW(owner, WM_COMMAND, IDCANCEL, 0);
+    // The folder browser is a dialog owned by the wizard; it is cancelled from a second thread.
+    const HWND wizard = Dialog;
+    std::thread closer([wizard] {
+        HWND browser = nullptr;
+        Eventually(
+            [&] {
+                browser = OwnedDialog(wizard);
+                return browser != nullptr;
+            },
+            30000);
+        if (browser)
+            PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
     });
     Command(idcBrowse);
     closer.join();
