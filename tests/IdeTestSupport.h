@@ -78,14 +78,6 @@ inline std::vector<std::string> StandinCalls(const std::wstring& root) {
     return lines;
 }
 
-// True when root\key can be opened.
-inline bool KeyExists(HKEY root, const std::wstring& key) {
-    HKEY opened = nullptr;
-    const LSTATUS status = RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened);
-    const handles::RegKey owner(opened);
-    return status == ERROR_SUCCESS;
-}
-
 inline std::string Narrow(const std::wstring& text) {
     return ToAnsi(text);
 }

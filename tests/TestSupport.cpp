@@ -1,5 +1,7 @@
 #include "tests/TestSupport.h"
 
+#include "support/UHandles.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -117,6 +119,13 @@ void RemoveTree(const std::wstring& directory) {
     if (directory.empty())
         return;
     RemoveLongTree(directory.rfind(L"\\\\?\\", 0) == 0 ? directory : L"\\\\?\\" + directory);
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    HKEY opened = nullptr;
+    const LSTATUS status = RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened);
+    const handles::RegKey owner(opened);
+    return status == ERROR_SUCCESS;
 }
 
 std::wstring EnvironmentValue(const wchar_t* name) {

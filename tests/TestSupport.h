@@ -37,6 +37,9 @@ bool PathExists(const std::wstring& path);
 // Removes a directory tree with the standard library (independent of the code under test).
 void RemoveTree(const std::wstring& path);
 
+// True when root\key can be opened (read without the code under test).
+bool KeyExists(HKEY root, const std::wstring& key);
+
 // Windows form of the build directory (Z:\...), from the test environment.
 std::wstring BuildDir();
 std::wstring SourceDir();

@@ -21,14 +21,6 @@ std::wstring Value(HKEY root, const std::wstring& key, const wchar_t* name) {
     return ReadRegString(root, key, name, text) ? text : L"<missing>";
 }
 
-bool KeyExists(HKEY root, const std::wstring& key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
 void MakeFile(const std::wstring& path, const std::string& content = "x") {
     CreateDirectoryPath(path.substr(0, path.rfind(L'\\')));
     ASSERT_TRUE(WriteFileBytes(path, content)) << path.c_str();

@@ -12,14 +12,6 @@ using namespace vktest;
 
 namespace {
 
-bool KeyExists(HKEY root, const std::wstring& key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
 bool DirectoryIsEmpty(const std::wstring& dir) {
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &entry);

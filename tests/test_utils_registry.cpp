@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+using vktest::KeyExists;
 using vktest::SandboxTest;
 
 namespace {
@@ -15,14 +16,6 @@ void SetRaw(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type, cons
     ASSERT_EQ(RegSetValueExW(handle, name, 0, type, static_cast<const BYTE*>(data), bytes),
               ERROR_SUCCESS);
     RegCloseKey(handle);
-}
-
-bool KeyExists(HKEY root, const wchar_t* key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
 }
 
 // Type and raw bytes of a value, read without the code under test.
