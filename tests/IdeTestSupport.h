@@ -14,10 +14,15 @@
 
 namespace vktest {
 
-class THandlerProbe : public TScript {
+// Holds the rows of a THandlerProbe: a base, so that they exist before the TScript that reads them.
+struct TProbeRows {
+    std::vector<TScriptItem> Rows;
+};
+
+class THandlerProbe : private TProbeRows, public TScript {
 public:
-    explicit THandlerProbe(const std::vector<TScriptItem>& items)
-        : TScript(items.data(), static_cast<int>(items.size())) {}
+    explicit THandlerProbe(std::vector<TScriptItem> items)
+        : TProbeRows{std::move(items)}, TScript(Rows.data(), static_cast<int>(Rows.size())) {}
 
     using TScript::DoAddIdePath;
     using TScript::DoAddSearchPath;

@@ -1,33 +1,18 @@
-// Helpers for the interpreter and file-item tests: a script that exposes its handlers, a fixture
-// that also restores the run switches and masks, and readers for both logs.
+// Helpers for the interpreter and file-item tests: a fixture that also restores the run switches
+// and masks, readers for both logs, the payload and directory listings.
 #pragma once
 
 #include "entry/UCommandLine.h"
 #include "product/UUtils.h"
+#include "support/UHandles.h"
 #include "tests/ScriptProbe.h"
 #include "uninstall/UUninstLog.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace vktest {
-
-class TScriptHandlers : public TScriptProbe {
-public:
-    using TScript::DoCheckFile;
-    using TScript::DoClearDir;
-    using TScript::DoCopyFiles;
-    using TScript::DoCopyFileTo;
-    using TScript::DoCreateDir;
-    using TScript::DoDeleteFile;
-    using TScript::DoDeleteFiles;
-    using TScript::DoExtractFile;
-    using TScript::DoMergeFiles;
-    using TScript::DoRunFile;
-    using TScript::DoSetCurrentDir;
-    using TScript::IsPayloadNewer;
-    using TScriptProbe::TScriptProbe;
-};
 
 // The installation state plus the copy-only switch and the item masks, restored after each
 // test; InstallDir is the test's "inst" directory (not created).
@@ -108,6 +93,31 @@ inline std::vector<std::wstring> Records(const std::wstring& logPath) {
     if (read == TRecordRead::Damaged)
         records.push_back(L"<damaged>");
     return records;
+}
+
+// The bytes of the payload resource id, or "<no payload>".
+inline std::string Payload(uint32_t id) {
+    const void* data = nullptr;
+    DWORD size = 0;
+    if (FindPayload(static_cast<int>(id), data, size) != 0)
+        return "<no payload>";
+    return std::string(static_cast<const char*>(data), size);
+}
+
+// The names in dir without "." and "..", sorted.
+inline std::vector<std::wstring> DirectoryEntries(const std::wstring& dir) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    handles::FindHandle search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+    if (!search)
+        return names;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (FindNextFileW(search.get(), &entry));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace vktest

@@ -43,14 +43,12 @@ TEST_F(BuildItemsTest, DelphiBuildRunsTheQuotedCompilerInTheCurrentDirectory) {
     // Were the path with blanks passed unquoted, the system would start this one first.
     ASSERT_TRUE(CopyFileW(StandinTool(0).c_str(), TempPath(L"Program.exe").c_str(), FALSE));
     ASSERT_TRUE(WriteFileBytes(TempPath(L"standin.log"), ""));
-    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
-                                         Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0, 1)};
-    THandlerProbe script(items);
-
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), 0);
-    EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCompilePackage), 0);
-    EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
+    THandlerProbe script({Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
+                          Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0, 1)});
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(script.Run(i, &THandlerProbe::DoCompilePackage), 0);
+        EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
+    }
 
     const std::vector<std::string> calls = StandinCalls(Rad11Root);
     ASSERT_EQ(calls.size(), 2u);
@@ -69,9 +67,8 @@ TEST_F(BuildItemsTest, DelphiBuildRunsTheQuotedCompilerInTheCurrentDirectory) {
 TEST_F(BuildItemsTest, CppBuilderBuildsWithMakeWhateverThePlatformAndTheLowestBitWins) {
     ASSERT_TRUE(InstallStandinTools(Cb6Root, 0, {L"make.exe"}));
     ASSERT_TRUE(InstallStandinTools(Rad11Root, 0, {L"dcc32.exe", L"dcc64.exe"}));
-    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl60.mak", Cb6Bit, 0, 1),
-                                         Row(siCompilePackage, L"vkl60.mak", Cb6Bit | Rad11Bit, 0)};
-    THandlerProbe script(items);
+    THandlerProbe script({Row(siCompilePackage, L"vkl60.mak", Cb6Bit, 0, 1),
+                          Row(siCompilePackage, L"vkl60.mak", Cb6Bit | Rad11Bit, 0)});
 
     EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), 0);
     EXPECT_EQ(script.Run(1, &THandlerProbe::DoCompilePackage), 0);
@@ -84,75 +81,58 @@ TEST_F(BuildItemsTest, CppBuilderBuildsWithMakeWhateverThePlatformAndTheLowestBi
     EXPECT_TRUE(FileExists(ProjectDir + L"\\vkl60.bpl"));
 }
 
-TEST_F(BuildItemsTest, MissingToolsAreLoggedAndAnswerTheirResult) {
-    // RAD Studio 11 has only the 32-bit compiler; C++Builder 6 has no make.
+TEST_F(BuildItemsTest, AMissingToolOrABadCodeRunsNothingAndAnswersItsResult) {
+    // RAD Studio 11 has only the 32-bit compiler; C++Builder 6 has no make; RAD Studio XE10.4
+    // was never detected (empty RootDir). A relative RootDir must not find "bin\dcc32.exe"
+    // below the current directory.
     ASSERT_TRUE(InstallStandinTools(Rad11Root, 0, {L"dcc32.exe"}));
-    ASSERT_EQ(CreateDirectoryPath(Cb6Root + L"\\bin"), 0u);
-    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0, 1),
-                                         Row(siCompilePackage, L"vkl60.mak", Cb6Bit, 0),
-                                         Row(siCompilePackage, L"vkl280.dpk", 0x4000000, 0)};
-    THandlerProbe script(items);
-
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), -3);
-    EXPECT_EQ(script.LogString(), L"Compiling package, cannot find dcc64.exe: vkl280.dpk...Fail");
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCompilePackage), -4);
-    EXPECT_EQ(script.LogString(), L"Compiling package, cannot find make.exe: vkl60.mak...Fail");
-    // RAD Studio XE10.4 was never detected: empty RootDir.
-    BorlandProducts[27].RootDir.clear();
-    EXPECT_EQ(script.Run(2, &THandlerProbe::DoCompilePackage), -3);
-    EXPECT_EQ(script.LogString(), L"Compiling package, cannot find dcc32.exe: vkl280.dpk...Fail");
-    EXPECT_TRUE(StandinCalls(Rad11Root).empty());
-    EXPECT_FALSE(FileExists(ProjectDir + L"\\Win64\\vkl280.bpl"));
-}
-
-TEST_F(BuildItemsTest, ARelativeRootDirRunsNothing) {
-    // "bin\dcc32.exe" below the current directory must not pass for the IDE's compiler.
     ASSERT_TRUE(InstallStandinTools(ProjectDir, 0, {L"dcc32.exe"}));
-    BorlandProducts[28].RootDir = L".";
-    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0)};
-    THandlerProbe script(items);
-
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), -3);
-    EXPECT_EQ(script.LogString(), L"Compiling package, cannot find dcc32.exe: vkl280.dpk...Fail");
-    BorlandProducts[28].RootDir = L"bin\\..";
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), -3);
+    ASSERT_EQ(CreateDirectoryPath(Cb6Root + L"\\bin"), 0u);
+    BorlandProducts[27].RootDir.clear();
+    const std::wstring dcc32 = L"Compiling package, cannot find dcc32.exe: vkl280.dpk...Fail";
+    const struct {
+        uint32_t Code;
+        int32_t Platform;
+        const wchar_t *Rad11Root, *Package;
+        int Result;
+        std::wstring Line;
+    } rows[] = {{Rad11Bit, 1, nullptr, L"vkl280.dpk", -3,
+                 L"Compiling package, cannot find dcc64.exe: vkl280.dpk...Fail"},
+                {Cb6Bit, 0, nullptr, L"vkl60.mak", -4,
+                 L"Compiling package, cannot find make.exe: vkl60.mak...Fail"},
+                {0x4000000, 0, nullptr, L"vkl280.dpk", -3, dcc32},
+                {Rad11Bit, 0, L".", L"vkl280.dpk", -3, dcc32},
+                {Rad11Bit, 0, L"bin\\..", L"vkl280.dpk", -3, dcc32},
+                // No bit, an IDE without a compiler, a bit beyond the table.
+                {0, 0, nullptr, L"vkl280.dpk", -1, L""},
+                {0x10000000, 0, nullptr, L"vkl280.dpk", -2, L""},
+                {0x80000000, 0, nullptr, L"vkl280.dpk", -2, L""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << std::hex << row.Code << " " << row.Platform);
+        BorlandProducts[28].RootDir = row.Rad11Root ? row.Rad11Root : Rad11Root;
+        THandlerProbe script({Row(siCompilePackage, row.Package, row.Code, 0, row.Platform)});
+        EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), row.Result);
+        EXPECT_EQ(script.LogString(), row.Line);
+    }
+    EXPECT_TRUE(StandinCalls(Rad11Root).empty());
     EXPECT_TRUE(StandinCalls(ProjectDir).empty());
-}
-
-TEST_F(BuildItemsTest, BadCodesAnswerMinusOneAndMinusTwoWithoutALogLine) {
-    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", 0, 0),
-                                         Row(siCompilePackage, L"vkl280.dpk", 0x10000000, 0),
-                                         Row(siCompilePackage, L"vkl280.dpk", 0x80000000, 0)};
-    THandlerProbe script(items);
-
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), -1);
-    EXPECT_EQ(script.LogString(), L"");
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCompilePackage), -2);
-    EXPECT_EQ(script.LogString(), L"");
-    EXPECT_EQ(script.Run(2, &THandlerProbe::DoCompilePackage), -2);
+    EXPECT_FALSE(FileExists(ProjectDir + L"\\Win64\\vkl280.bpl"));
 }
 
 TEST_F(BuildItemsTest, AToolThatCannotStartAnswersItsWin32Error) {
     ASSERT_EQ(CreateDirectoryPath(Rad11Root + L"\\bin"), 0u);
     ASSERT_TRUE(WriteFileBytes(Rad11Root + L"\\bin\\dcc32.exe", "not a program"));
-    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0)};
-    THandlerProbe script(items);
-
-    const int result = script.Run(0, &THandlerProbe::DoCompilePackage);
-    EXPECT_GT(result, 0);
+    THandlerProbe script({Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0)});
+    EXPECT_GT(script.Run(0, &THandlerProbe::DoCompilePackage), 0);
     EXPECT_EQ(script.LogString(), L"");
 }
 
 TEST_F(BuildItemsTest, ABuildThatWritesNothingShowsAtTheFollowingCheck) {
     ASSERT_TRUE(InstallStandinTools(Rad11Root, 1, {L"dcc32.exe"}));
     InstallDir = TempPath(L"Velkora");
-    const std::vector<TScriptItem> items{
-        Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
-        Row(siCheckFile, L"RADStudio22\\Win32\\vkl280.bpl", 0, dcInstall)};
-    THandlerProbe script(items);
+    THandlerProbe script({Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
+                          Row(siCheckFile, L"RADStudio22\\Win32\\vkl280.bpl", 0, dcInstall)});
     script.SetLogEnable(false);
-
-    script.SetCurrent(0);
     EXPECT_EQ(script.ItemDoScript(), 0);
     EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
     script.SetCurrent(1);

@@ -16,8 +16,7 @@ TEST_F(BuildTimeout, NeverEndingToolHoldsTheRunForTheBoundOnly) {
     // The tool waits for this event; setting it at the end leaves no process behind.
     handles::KernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, L"VelkoraStandinToolStop"));
     ASSERT_TRUE(stop);
-    const std::vector<TScriptItem> items{Row(siCompilePackage, L"vkl280.dpk", 0x8000000, 0)};
-    THandlerProbe script(items);
+    THandlerProbe script({Row(siCompilePackage, L"vkl280.dpk", 0x8000000, 0)});
 
     const ULONGLONG started = GetTickCount64();
     const int result = script.Run(0, &THandlerProbe::DoCompilePackage);

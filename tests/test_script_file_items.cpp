@@ -6,66 +6,42 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <ostream>
 
 using namespace vktest;
 
 namespace {
 
 constexpr uint32_t TextPayload = 7;
-constexpr uint32_t Version2005 = 20;
-constexpr uint32_t Version2004 = 21;
-constexpr uint32_t Version1999 = 22;
-constexpr uint32_t Version2100 = 23;
-constexpr uint32_t MissingPayload = 99;
+constexpr uint32_t Version2005 = 20, Version2004 = 21, Version1999 = 22, Version2100 = 23;
 
 // Win32 error codes as the handlers answer them.
 constexpr int Error(DWORD code) {
     return static_cast<int>(code);
 }
 
+// An item's result and its log line.
 struct Outcome {
     int Result;
     std::wstring Line;
+    bool operator==(const Outcome&) const = default;
 };
+void PrintTo(const Outcome& outcome, std::ostream* os) {
+    *os << outcome.Result << ' ' << ::testing::PrintToString(outcome.Line);
+}
 
-// Runs one item through the interpreter without logs; its result and its log line.
+// Runs one item through the interpreter without logs.
 Outcome Execute(const TScriptItem& item) {
     TScript script(&item, 1);
     const int result = script.ItemDoScript();
     return {result, script.LogString()};
 }
 
-TScriptItem TwoPathItem(uint16_t type, const wchar_t* name, int32_t dirCode, const wchar_t* text2,
-                        int32_t destDirCode) {
-    TScriptItem item = Item(type, name, dirCode, 0, 0);
+TScriptItem TwoPathItem(uint16_t type, const wchar_t* name, const wchar_t* text2) {
+    TScriptItem item = Item(type, name, dcInstall, 0, 0);
     item.Text2 = text2;
-    item.DestDirCode = destDirCode;
+    item.DestDirCode = dcInstall;
     return item;
-}
-
-std::string Payload(uint32_t id) {
-    const void* data = nullptr;
-    DWORD size = 0;
-    if (FindPayload(static_cast<int>(id), data, size) != 0)
-        return "<no payload>";
-    return std::string(static_cast<const char*>(data), size);
-}
-
-std::vector<std::wstring> DirectoryEntries(const std::wstring& dir) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..")
-            names.push_back(name);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Every test gets its own temporary directory as the process's TMP, so that the payload copies
@@ -74,11 +50,8 @@ class FileItemTest : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
-        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-            wchar_t value[MAX_PATH];
-            const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-            FSavedTemp.emplace_back(name, length > 0 && length < MAX_PATH ? value : L"");
-        }
+        for (const wchar_t* name : {L"TMP", L"TEMP"})
+            FSavedTemp.emplace_back(name, EnvironmentValue(name));
         Tmp = TempPath(L"tmp");
         ASSERT_TRUE(CreateDirectoryW(Tmp.c_str(), nullptr));
         SetTemp(Tmp);
@@ -95,6 +68,9 @@ protected:
         SetEnvironmentVariableW(L"TEMP", dir.c_str());
     }
     std::wstring Inst(const std::wstring& name) const { return InstallDir + L"\\" + name; }
+    Outcome Copied(const std::wstring& name, const wchar_t* outcome) const {
+        return {0, L"Copying file: " + Inst(name) + outcome};
+    }
 
     std::wstring Tmp;
 
@@ -102,24 +78,15 @@ private:
     std::vector<std::pair<std::wstring, std::wstring>> FSavedTemp;
 };
 
-// ---- siCreateDir ----
-
-TEST_F(FileItemTest, CreateDirMakesEveryMissingLevelAndAcceptsAnExistingDirectory) {
-    const Outcome deep = Execute(Item(siCreateDir, L"a\\b\\c", dcInstall));
-    EXPECT_EQ(deep.Result, 0);
-    EXPECT_EQ(deep.Line, L"Creating directory: " + Inst(L"a\\b\\c") + L"...Success");
+TEST_F(FileItemTest, CreateDirMakesEveryLevelAcceptsAnExistingOneAndNamesAFailure) {
+    const Outcome made{0, L"Creating directory: " + Inst(L"a\\b\\c") + L"...Success"};
+    EXPECT_EQ(Execute(Item(siCreateDir, L"a\\b\\c", dcInstall)), made);
     EXPECT_TRUE(DirectoryExists(Inst(L"a\\b\\c")));
-
-    const Outcome again = Execute(Item(siCreateDir, L"a\\b\\c", dcInstall));
-    EXPECT_EQ(again.Result, 0);
-    EXPECT_EQ(again.Line, deep.Line);
-
+    EXPECT_EQ(Execute(Item(siCreateDir, L"a\\b\\c", dcInstall)), made);
     // The installation-directory row: an empty name is the directory itself.
-    const Outcome root = Execute(Item(siCreateDir, L"", dcInstall));
-    EXPECT_EQ(root.Line, L"Creating directory: " + InstallDir + L"...Success");
-}
+    EXPECT_EQ(Execute(Item(siCreateDir, L"", dcInstall)),
+              (Outcome{0, L"Creating directory: " + InstallDir + L"...Success"}));
 
-TEST_F(FileItemTest, CreateDirFailureNamesTheSystemError) {
     WriteFileBytes(Inst(L"file"), "x");
     const Outcome failed = Execute(Item(siCreateDir, L"file\\sub", dcInstall));
     ASSERT_NE(failed.Result, 0);
@@ -132,73 +99,59 @@ TEST_F(FileItemTest, ADirCodeOutsideOneToSixLeavesTheNameRelativeToTheCurrentDir
     ASSERT_TRUE(SetCurrentDirectoryW(TempDir.c_str()));
     for (int32_t dirCode : {0, 7, -1}) {
         const std::wstring name = L"rel" + std::to_wstring(dirCode + 1);
-        const Outcome made = Execute(Item(siCreateDir, name.c_str(), dirCode));
-        EXPECT_EQ(made.Result, 0);
-        EXPECT_EQ(made.Line, L"Creating directory: " + name + L"...Success");
+        EXPECT_EQ(Execute(Item(siCreateDir, name.c_str(), dirCode)),
+                  (Outcome{0, L"Creating directory: " + name + L"...Success"}));
         EXPECT_TRUE(DirectoryExists(TempPath(name))) << dirCode;
     }
 }
 
-// ---- siExtractFile, siExtractFileIfAbsent ----
+TEST_F(FileItemTest, ExtractReplacesAFileAndIfAbsentKeepsAnExistingFileOrDirectory) {
+    WriteFileBytes(Inst(L"read.txt"),
+                   "old contents, longer than the payload file: a leftover shows");
+    EXPECT_EQ(Execute(Item(siExtractFile, L"read.txt", dcInstall, TextPayload)),
+              Copied(L"read.txt", L"...Success"));
+    EXPECT_EQ(ReadFileBytes(Inst(L"read.txt")), Payload(TextPayload));
 
-TEST_F(FileItemTest, ExtractWritesThePayloadAndReplacesAnExistingFile) {
-    const std::wstring path = Inst(L"read.txt");
-    WriteFileBytes(path, "old contents that are longer than the payload file, so a leftover shows");
-    const Outcome written = Execute(Item(siExtractFile, L"read.txt", dcInstall, TextPayload));
-    EXPECT_EQ(written.Result, 0);
-    EXPECT_EQ(written.Line, L"Copying file: " + path + L"...Success");
-    EXPECT_EQ(ReadFileBytes(path), Payload(TextPayload));
-}
-
-TEST_F(FileItemTest, ExtractIfAbsentKeepsAnExistingFileOrDirectory) {
-    const std::wstring path = Inst(L"templates.txt");
-    WriteFileBytes(path, "the user's own");
-    const Outcome kept =
-        Execute(Item(siExtractFileIfAbsent, L"templates.txt", dcInstall, TextPayload));
-    EXPECT_EQ(kept.Result, 0);
-    EXPECT_EQ(kept.Line, L"Copying file: " + path + L"...Already");
-    EXPECT_EQ(ReadFileBytes(path), "the user's own");
-
+    WriteFileBytes(Inst(L"own.txt"), "the user's own");
     ASSERT_TRUE(CreateDirectoryW(Inst(L"dir.txt").c_str(), nullptr));
-    EXPECT_EQ(Execute(Item(siExtractFileIfAbsent, L"dir.txt", dcInstall, TextPayload)).Line,
-              L"Copying file: " + Inst(L"dir.txt") + L"...Already");
-
-    const Outcome absent = Execute(Item(siExtractFileIfAbsent, L"new.txt", dcInstall, TextPayload));
-    EXPECT_EQ(absent.Result, 0);
-    EXPECT_EQ(absent.Line, L"Copying file: " + Inst(L"new.txt") + L"...Success");
+    for (const wchar_t* kept : {L"own.txt", L"dir.txt"})
+        EXPECT_EQ(Execute(Item(siExtractFileIfAbsent, kept, dcInstall, TextPayload)),
+                  Copied(kept, L"...Already"));
+    EXPECT_EQ(ReadFileBytes(Inst(L"own.txt")), "the user's own");
+    EXPECT_EQ(Execute(Item(siExtractFileIfAbsent, L"new.txt", dcInstall, TextPayload)),
+              Copied(L"new.txt", L"...Success"));
     EXPECT_EQ(ReadFileBytes(Inst(L"new.txt")), Payload(TextPayload));
 }
 
-TEST_F(FileItemTest, AMissingPayloadFailsWithTheLookupErrorAndWritesNothing) {
+TEST_F(FileItemTest, AMissingPayloadOrDirectoryFailsWithItsErrorAndWritesNothing) {
     for (uint16_t type : {siExtractFile, siExtractFileIfAbsent, siExtractFileIfNewer}) {
-        const Outcome failed = Execute(Item(type, L"none.txt", dcInstall, MissingPayload));
+        const Outcome failed = Execute(Item(type, L"none.txt", dcInstall, 99));
         EXPECT_TRUE(failed.Result == Error(ERROR_RESOURCE_NAME_NOT_FOUND) ||
                     failed.Result == Error(ERROR_RESOURCE_TYPE_NOT_FOUND))
             << failed.Result;
         EXPECT_EQ(failed.Line, L"Copying file: " + Inst(L"none.txt") + L"...Fail");
         EXPECT_FALSE(PathExists(Inst(L"none.txt")));
     }
+    EXPECT_EQ(Execute(Item(siExtractFile, L"no\\such\\f.txt", dcInstall, TextPayload)),
+              (Outcome{Error(ERROR_PATH_NOT_FOUND),
+                       L"Copying file: " + Inst(L"no\\such\\f.txt") + L"...Fail"}));
 }
 
-TEST_F(FileItemTest, ExtractIntoAMissingDirectoryFails) {
-    const Outcome failed = Execute(Item(siExtractFile, L"no\\such\\f.txt", dcInstall, TextPayload));
-    EXPECT_EQ(failed.Result, Error(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(failed.Line, L"Copying file: " + Inst(L"no\\such\\f.txt") + L"...Fail");
-}
-
-// ---- siExtractFileIfNewer ----
+// ---- siExtractFileIfNewer over unbrm.exe ----
 
 class NewerTest : public FileItemTest {
 protected:
-    // Installs payload `installed` (or the given bytes) as the target, back-dated, then runs the
-    // newer-check of payload 2.0.0.5 over it.
-    Outcome RunOver(const std::string& installed) {
-        EXPECT_TRUE(WriteFileBytes(Target(), installed));
-        BackDate();
-        return Execute(Item(siExtractFileIfNewer, L"unbrm.exe", dcInstall, Version2005));
-    }
     std::wstring Target() const { return Inst(L"unbrm.exe"); }
-    void BackDate() { FileTimeOf(Target(), true); }
+    // Installs payload `installed` (none for 0) as the target, back-dated, then runs the
+    // newer-check of payload `payload` over it.
+    Outcome RunOver(uint32_t installed, uint32_t payload = Version2005) {
+        DeleteFileW(Target().c_str());
+        if (installed) {
+            EXPECT_TRUE(WriteFileBytes(Target(), Payload(installed)));
+            FileTimeOf(Target(), true);
+        }
+        return Execute(Item(siExtractFileIfNewer, L"unbrm.exe", dcInstall, payload));
+    }
     // The target's last write time; with set, first puts it at a fixed date in the past.
     static ULONGLONG FileTimeOf(const std::wstring& path, bool set = false) {
         handles::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES,
@@ -209,73 +162,43 @@ protected:
         GetFileTime(file.get(), nullptr, nullptr, &time);
         return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
     }
-    std::wstring Line(const wchar_t* outcome) const {
-        return L"Copying file: " + Target() + outcome;
-    }
-    void ExpectTempDirectoryEmpty() const {
+};
+
+TEST_F(NewerTest, ThePayloadReplacesOnlyAMissingUnversionedOrOlderFile) {
+    // Product versions compare most significant word first: 1.9.9.9 is older than 2.0.0.5.
+    const struct {
+        uint32_t Installed, Payload;
+        bool Kept;
+    } rows[] = {{0, Version2005, false},           {TextPayload, Version2005, false},
+                {Version2004, Version2005, false}, {Version1999, Version2005, false},
+                {Version2005, Version2005, true},  {Version2100, Version2005, true},
+                {Version2100, TextPayload, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "installed " << row.Installed << ", payload " << row.Payload);
+        EXPECT_EQ(RunOver(row.Installed, row.Payload),
+                  Copied(L"unbrm.exe", row.Kept ? L"...Already" : L"...Success"));
+        EXPECT_TRUE(ReadFileBytes(Target()) == Payload(row.Kept ? row.Installed : row.Payload));
+        if (row.Kept) {
+            EXPECT_EQ(FileTimeOf(Target()), 0x01c0000012345678ull) << "the file was rewritten";
+        }
         EXPECT_EQ(DirectoryEntries(Tmp), std::vector<std::wstring>{})
             << "the payload copy must not stay in the temporary directory";
     }
-};
-
-TEST_F(NewerTest, ThePayloadIsWrittenWhenNothingOrNoVersionIsInstalled) {
-    const Outcome absent =
-        Execute(Item(siExtractFileIfNewer, L"unbrm.exe", dcInstall, Version2005));
-    EXPECT_EQ(absent.Result, 0);
-    EXPECT_EQ(absent.Line, Line(L"...Success"));
-    EXPECT_TRUE(ReadFileBytes(Target()) == Payload(Version2005));
-
-    const Outcome plain = RunOver("no version resource here");
-    EXPECT_EQ(plain.Result, 0);
-    EXPECT_EQ(plain.Line, Line(L"...Success"));
-    EXPECT_TRUE(ReadFileBytes(Target()) == Payload(Version2005));
-    ExpectTempDirectoryEmpty();
-}
-
-TEST_F(NewerTest, AnOlderProductVersionIsReplacedComparingTheMostSignificantWordFirst) {
-    for (uint32_t older : {Version2004, Version1999}) {
-        const Outcome replaced = RunOver(Payload(older));
-        EXPECT_EQ(replaced.Result, 0);
-        EXPECT_EQ(replaced.Line, Line(L"...Success")) << older;
-        EXPECT_TRUE(ReadFileBytes(Target()) == Payload(Version2005)) << older;
-    }
-    ExpectTempDirectoryEmpty();
-}
-
-TEST_F(NewerTest, AnEqualOrNewerProductVersionStaysUntouched) {
-    for (uint32_t installed : {Version2005, Version2100}) {
-        const Outcome kept = RunOver(Payload(installed));
-        EXPECT_EQ(kept.Result, 0);
-        EXPECT_EQ(kept.Line, Line(L"...Already")) << installed;
-        EXPECT_TRUE(ReadFileBytes(Target()) == Payload(installed)) << installed;
-        EXPECT_EQ(FileTimeOf(Target()), 0x01c0000012345678ull) << "the file was rewritten";
-    }
-    ExpectTempDirectoryEmpty();
-}
-
-TEST_F(NewerTest, APayloadWithoutAVersionIsWrittenOverAVersionedFile) {
-    EXPECT_TRUE(WriteFileBytes(Target(), Payload(Version2100)));
-    const Outcome written =
-        Execute(Item(siExtractFileIfNewer, L"unbrm.exe", dcInstall, TextPayload));
-    EXPECT_EQ(written.Line, Line(L"...Success"));
-    EXPECT_EQ(ReadFileBytes(Target()), Payload(TextPayload));
-    ExpectTempDirectoryEmpty();
 }
 
 TEST_F(NewerTest, AFilePlantedInTheTemporaryDirectoryIsNeverWrittenThrough) {
     // The item's own name in the temporary directory, where a fixed-name copy would go.
-    const std::wstring planted = Tmp + L"\\unbrm.exe";
-    WriteFileBytes(planted, "planted");
-    EXPECT_EQ(RunOver(Payload(Version2004)).Line, Line(L"...Success"));
-    EXPECT_EQ(RunOver(Payload(Version2100)).Line, Line(L"...Already"));
-    EXPECT_EQ(ReadFileBytes(planted), "planted");
+    WriteFileBytes(Tmp + L"\\unbrm.exe", "planted");
+    EXPECT_EQ(RunOver(Version2004), Copied(L"unbrm.exe", L"...Success"));
+    EXPECT_EQ(RunOver(Version2100), Copied(L"unbrm.exe", L"...Already"));
+    EXPECT_EQ(ReadFileBytes(Tmp + L"\\unbrm.exe"), "planted");
     EXPECT_EQ(DirectoryEntries(Tmp), std::vector<std::wstring>{L"unbrm.exe"});
 }
 
 TEST_F(NewerTest, AnUnusableTemporaryDirectoryMeansThePayloadIsWritten) {
     SetTemp(TempPath(L"no-such-dir"));
-    const Outcome written = RunOver(Payload(Version2100));
-    EXPECT_EQ(written.Line, Line(L"...Success"));
+    EXPECT_EQ(RunOver(Version2100), Copied(L"unbrm.exe", L"...Success"));
     EXPECT_TRUE(ReadFileBytes(Target()) == Payload(Version2005));
 }
 
@@ -287,94 +210,70 @@ TEST_F(FileItemTest, CopyFileToReplacesTheDestinationAndLogsBothPaths) {
     const TPackageFile dest{L"vkl280.bpl", dcTemp};
     TScriptItem item = Item(siCopyFileTo, L"vkl.bpl", dcInstall, 0, 0);
     item.Dest = &dest;
-    const Outcome copied = Execute(item);
-    EXPECT_EQ(copied.Result, 0);
-    EXPECT_EQ(copied.Line, L"Copying file: from " + Inst(L"vkl.bpl") + L" to " + Tmp +
-                               L"\\vkl280.bpl ...Success");
+    const std::wstring to = L" to " + Tmp + L"\\vkl280.bpl ...";
+    EXPECT_EQ(Execute(item),
+              (Outcome{0, L"Copying file: from " + Inst(L"vkl.bpl") + to + L"Success"}));
     EXPECT_EQ(ReadFileBytes(Tmp + L"\\vkl280.bpl"), "package");
 
     item.Name = L"missing.bpl";
-    const Outcome failed = Execute(item);
-    EXPECT_EQ(failed.Result, Error(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(failed.Line, L"Copying file: from " + Inst(L"missing.bpl") + L" to " + Tmp +
-                               L"\\vkl280.bpl ...Fail");
+    EXPECT_EQ(Execute(item),
+              (Outcome{Error(ERROR_FILE_NOT_FOUND),
+                       L"Copying file: from " + Inst(L"missing.bpl") + to + L"Fail"}));
     EXPECT_EQ(ReadFileBytes(Tmp + L"\\vkl280.bpl"), "package");
 }
 
-TEST_F(FileItemTest, CopyFilesCopiesTheMatchesIntoTheDestinationDirectoryByTheirOwnNames) {
+TEST_F(FileItemTest, CopyFilesCopiesTheMatchesByTheirOwnNamesAndFailsOnAMissingDirectory) {
     ASSERT_EQ(CreateDirectoryPath(Inst(L"Source")), 0u);
     ASSERT_EQ(CreateDirectoryPath(Inst(L"BDS2006")), 0u);
-    WriteFileBytes(Inst(L"Source\\a.hpp"), "a");
-    WriteFileBytes(Inst(L"Source\\b.hpp"), "b");
-    WriteFileBytes(Inst(L"Source\\c.pas"), "c");
+    for (const char* name : {"a.hpp", "b.hpp", "c.pas"})
+        WriteFileBytes(Inst(L"Source\\" + FromAnsi(name)), name);
     WriteFileBytes(Inst(L"BDS2006\\b.hpp"), "old b");
-    const Outcome copied = Execute(
-        TwoPathItem(siCopyFiles, L"Source\\*.hpp", dcInstall, L"BDS2006\\ignored.x", dcInstall));
-    EXPECT_EQ(copied.Result, 0);
-    EXPECT_EQ(copied.Line, L"Copying file: from " + Inst(L"Source\\*.hpp") + L" to " +
-                               Inst(L"BDS2006\\ignored.x") + L" ...Success");
-    EXPECT_EQ(ReadFileBytes(Inst(L"BDS2006\\a.hpp")), "a");
-    EXPECT_EQ(ReadFileBytes(Inst(L"BDS2006\\b.hpp")), "b");
-    EXPECT_FALSE(PathExists(Inst(L"BDS2006\\c.pas")));
-    EXPECT_FALSE(PathExists(Inst(L"BDS2006\\ignored.x")));
+    EXPECT_EQ(Execute(TwoPathItem(siCopyFiles, L"Source\\*.hpp", L"BDS2006\\ignored.x")),
+              (Outcome{0, L"Copying file: from " + Inst(L"Source\\*.hpp") + L" to " +
+                              Inst(L"BDS2006\\ignored.x") + L" ...Success"}));
+    EXPECT_EQ(DirectoryEntries(Inst(L"BDS2006")), (std::vector<std::wstring>{L"a.hpp", L"b.hpp"}));
+    EXPECT_EQ(ReadFileBytes(Inst(L"BDS2006\\a.hpp")), "a.hpp");
+    EXPECT_EQ(ReadFileBytes(Inst(L"BDS2006\\b.hpp")), "b.hpp");
     EXPECT_TRUE(PathExists(Inst(L"Source\\a.hpp"))) << "a copy keeps its source";
-}
 
-TEST_F(FileItemTest, CopyFilesWithoutAMatchSucceedsAndIntoAMissingDirectoryFails) {
-    const Outcome none =
-        Execute(TwoPathItem(siCopyFiles, L"*.none", dcInstall, L"missing\\", dcInstall));
-    EXPECT_EQ(none.Result, 0);
-    EXPECT_EQ(none.Line, L"Copying file: from " + Inst(L"*.none") + L" to " + Inst(L"missing\\") +
-                             L" ...Success");
-
-    WriteFileBytes(Inst(L"one.hpp"), "1");
-    const Outcome failed =
-        Execute(TwoPathItem(siCopyFiles, L"*.hpp", dcInstall, L"missing\\", dcInstall));
-    EXPECT_EQ(failed.Result, Error(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(failed.Line,
-              L"Copying file: from " + Inst(L"*.hpp") + L" to " + Inst(L"missing\\") + L" ...Fail");
+    const std::wstring to = L" to " + Inst(L"missing\\") + L" ...";
+    EXPECT_EQ(Execute(TwoPathItem(siCopyFiles, L"*.none", L"missing\\")),
+              (Outcome{0, L"Copying file: from " + Inst(L"*.none") + to + L"Success"}));
+    EXPECT_EQ(Execute(TwoPathItem(siCopyFiles, L"Source\\*.hpp", L"missing\\")),
+              (Outcome{Error(ERROR_PATH_NOT_FOUND),
+                       L"Copying file: from " + Inst(L"Source\\*.hpp") + to + L"Fail"}));
 }
 
 // ---- siDeleteFile, siDeleteFiles, siClearDir ----
 
-TEST_F(FileItemTest, DeleteFileSucceedsWhetherOrNotTheFileWasThere) {
+TEST_F(FileItemTest, DeleteFileSucceedsWhetherOrNotTheFileWasThereAndLeavesADirectory) {
     WriteFileBytes(Inst(L"cache.hlp"), "x");
     for (int pass = 0; pass < 2; ++pass) {
-        const Outcome deleted = Execute(Item(siDeleteFile, L"cache.hlp", dcInstall));
-        EXPECT_EQ(deleted.Result, 0);
-        EXPECT_EQ(deleted.Line, L"Deleting file: " + Inst(L"cache.hlp") + L"...Success");
+        EXPECT_EQ(Execute(Item(siDeleteFile, L"cache.hlp", dcInstall)),
+                  (Outcome{0, L"Deleting file: " + Inst(L"cache.hlp") + L"...Success"}));
         EXPECT_FALSE(PathExists(Inst(L"cache.hlp")));
     }
-    // A real directory of that name is not a file to delete.
     ASSERT_TRUE(CreateDirectoryW(Inst(L"dir").c_str(), nullptr));
     EXPECT_EQ(Execute(Item(siDeleteFile, L"dir", dcInstall)).Result, 0);
     EXPECT_TRUE(DirectoryExists(Inst(L"dir")));
 }
 
-TEST_F(FileItemTest, DeleteFilesRemovesOnlyTheMatches) {
+TEST_F(FileItemTest, DeleteFilesRemovesOnlyTheMatchingFiles) {
     ASSERT_EQ(CreateDirectoryPath(Inst(L"Source\\sub.hpp")), 0u);
-    WriteFileBytes(Inst(L"Source\\a.hpp"), "a");
-    WriteFileBytes(Inst(L"Source\\b.hpp"), "b");
-    WriteFileBytes(Inst(L"Source\\c.pas"), "c");
-    WriteFileBytes(Inst(L"Source\\sub.hpp\\inner.hpp"), "i");
-    const Outcome deleted = Execute(Item(siDeleteFiles, L"Source\\*.hpp", dcInstall));
-    EXPECT_EQ(deleted.Result, 0);
-    EXPECT_EQ(deleted.Line, L"Deleting files: " + Inst(L"Source\\*.hpp") + L"...Success");
+    for (const wchar_t* name :
+         {L"Source\\a.hpp", L"Source\\b.hpp", L"Source\\c.pas", L"Source\\sub.hpp\\inner.hpp"})
+        WriteFileBytes(Inst(name), "x");
+    const Outcome deleted{0, L"Deleting files: " + Inst(L"Source\\*.hpp") + L"...Success"};
+    for (int pass = 0; pass < 2; ++pass)
+        EXPECT_EQ(Execute(Item(siDeleteFiles, L"Source\\*.hpp", dcInstall)), deleted);
     EXPECT_EQ(DirectoryEntries(Inst(L"Source")), (std::vector<std::wstring>{L"c.pas", L"sub.hpp"}));
     EXPECT_TRUE(PathExists(Inst(L"Source\\sub.hpp\\inner.hpp")));
 
-    const Outcome none = Execute(Item(siDeleteFiles, L"Source\\*.hpp", dcInstall));
-    EXPECT_EQ(none.Result, 0);
-    EXPECT_EQ(none.Line, deleted.Line);
-}
-
-TEST_F(FileItemTest, DeleteFilesWithoutADirectoryPartWorksInTheCurrentDirectory) {
-    ASSERT_TRUE(SetCurrentDirectoryW(InstallDir.c_str()));
-    WriteFileBytes(Inst(L"x.obj"), "x");
-    WriteFileBytes(Inst(L"y.pas"), "y");
-    EXPECT_EQ(Execute(Item(siDeleteFiles, L"*.obj", 0)).Line, L"Deleting files: *.obj...Success");
-    EXPECT_FALSE(PathExists(Inst(L"x.obj")));
-    EXPECT_TRUE(PathExists(Inst(L"y.pas")));
+    // Without a directory part the pattern works in the current directory.
+    ASSERT_TRUE(SetCurrentDirectoryW(Inst(L"Source").c_str()));
+    EXPECT_EQ(Execute(Item(siDeleteFiles, L"*.pas", 0)),
+              (Outcome{0, L"Deleting files: *.pas...Success"}));
+    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), std::vector<std::wstring>{L"sub.hpp"});
 }
 
 TEST_F(FileItemTest, ClearDirEmptiesTheDirectoryKeepsItAndReportsAFailureOnlyInTheLog) {
@@ -382,99 +281,74 @@ TEST_F(FileItemTest, ClearDirEmptiesTheDirectoryKeepsItAndReportsAFailureOnlyInT
     ASSERT_EQ(CreateDirectoryPath(Inst(L"BDS2006\\.svn")), 0u);
     WriteFileBytes(Inst(L"BDS2006\\a.dcu"), "a");
     WriteFileBytes(Inst(L"BDS2006\\Win32\\b.dcu"), "b");
-    const Outcome cleared = Execute(Item(siClearDir, L"BDS2006", dcInstall));
-    EXPECT_EQ(cleared.Result, 0);
-    EXPECT_EQ(cleared.Line, L"Clearing directory: " + Inst(L"BDS2006") + L"...Success");
+    const std::wstring line = L"Clearing directory: " + Inst(L"BDS2006");
+    EXPECT_EQ(Execute(Item(siClearDir, L"BDS2006", dcInstall)), (Outcome{0, line + L"...Success"}));
     EXPECT_EQ(DirectoryEntries(Inst(L"BDS2006")), std::vector<std::wstring>{L".svn"});
 
-    WriteFileBytes(Inst(L"BDS2006\\locked.dcu"), "l");
-    ASSERT_TRUE(SetFileAttributesW(Inst(L"BDS2006\\locked.dcu").c_str(), FILE_ATTRIBUTE_READONLY));
-    const Outcome failed = Execute(Item(siClearDir, L"BDS2006", dcInstall));
-    EXPECT_EQ(failed.Result, 0);
-    EXPECT_EQ(failed.Line, L"Clearing directory: " + Inst(L"BDS2006") + L"...Fail");
-    SetFileAttributesW(Inst(L"BDS2006\\locked.dcu").c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::wstring locked = Inst(L"BDS2006\\locked.dcu");
+    WriteFileBytes(locked, "l");
+    ASSERT_TRUE(SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Execute(Item(siClearDir, L"BDS2006", dcInstall)), (Outcome{0, line + L"...Fail"}));
+    SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // ---- siMergeFiles ----
 
-class MergeTest : public FileItemTest {
-protected:
-    Outcome Merge() {
-        return Execute(
-            TwoPathItem(siMergeFiles, L"new.als", dcInstall, L"ide\\bcb6.als", dcInstall));
+TEST_F(FileItemTest, MergeAddsNewLinesInSortOrderOnceTreatingAMissingFileAsEmpty) {
+    ASSERT_EQ(CreateDirectoryPath(Inst(L"ide")), 0u);
+    const std::wstring source = Inst(L"new.als"), dest = Inst(L"ide\\bcb6.als");
+    const Outcome merged{0, L"Merging files: " + source + L", " + dest + L"...Success"};
+    const TScriptItem item = TwoPathItem(siMergeFiles, L"new.als", L"ide\\bcb6.als");
+    // nullptr: the file is missing. Eight-bit text stays in the ANSI code page.
+    const struct {
+        const char *Source, *Dest, *Merged;
+    } rows[] = {
+        {"delta\r\nalpha\nbeta", "alpha\r\ncharlie\r\necho\r\n",
+         "alpha\r\nbeta\r\ncharlie\r\ndelta\r\necho\r\n"},
+        {"b\r\na\r\n", nullptr, "a\r\nb\r\n"},
+        {nullptr, "x\ny", "x\r\ny\r\n"},
+        {"caf\xe9\r\n", "", "caf\xe9\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "source " << (row.Source ? row.Source : "(missing)"));
+        DeleteFileW(source.c_str());
+        DeleteFileW(dest.c_str());
+        if (row.Source)
+            WriteFileBytes(source, row.Source);
+        if (row.Dest)
+            WriteFileBytes(dest, row.Dest);
+        for (int pass = 0; pass < 2; ++pass) {
+            EXPECT_EQ(Execute(item), merged) << "pass " << pass;
+            EXPECT_EQ(ReadFileBytes(dest), row.Merged) << "pass " << pass;
+        }
     }
-    std::wstring Source() const { return Inst(L"new.als"); }
-    std::wstring Dest() const { return Inst(L"ide\\bcb6.als"); }
-    std::wstring Line() const {
-        return L"Merging files: " + Source() + L", " + Dest() + L"...Success";
-    }
-    void SetUp() override {
-        FileItemTest::SetUp();
-        ASSERT_EQ(CreateDirectoryPath(Inst(L"ide")), 0u);
-    }
-};
 
-TEST_F(MergeTest, NewLinesGoToTheirSortedPlaceAndASecondMergeChangesNothing) {
-    WriteFileBytes(Source(), "delta\r\nalpha\nbeta");
-    WriteFileBytes(Dest(), "alpha\r\ncharlie\r\necho\r\n");
-    const Outcome merged = Merge();
-    EXPECT_EQ(merged.Result, 0);
-    EXPECT_EQ(merged.Line, Line());
-    const std::string once = ReadFileBytes(Dest());
-    EXPECT_EQ(once, "alpha\r\nbeta\r\ncharlie\r\ndelta\r\necho\r\n");
-    EXPECT_EQ(Merge().Line, Line());
-    EXPECT_EQ(ReadFileBytes(Dest()), once);
-}
-
-TEST_F(MergeTest, ALineDifferingOnlyInCaseIsAddedAndTheDestinationIsNeverReordered) {
-    WriteFileBytes(Source(), "Alpha\r\nzulu\r\n");
-    // Not in sort order: the lines already there keep their places.
-    WriteFileBytes(Dest(), "mike\r\nalpha\r\n");
-    EXPECT_EQ(Merge().Result, 0);
-    const std::string merged = ReadFileBytes(Dest());
-    EXPECT_NE(merged.find("Alpha\r\n"), std::string::npos) << merged;
-    EXPECT_NE(merged.find("alpha\r\n"), std::string::npos) << merged;
-    EXPECT_NE(merged.find("zulu\r\n"), std::string::npos) << merged;
-    EXPECT_LT(merged.find("mike"), merged.find("alpha")) << merged;
-    EXPECT_EQ(merged.size(), std::string("Alpha\r\nzulu\r\nmike\r\nalpha\r\n").size());
-}
-
-TEST_F(MergeTest, MissingFilesCountAsEmptyAndTheDestinationIsStillWritten) {
-    WriteFileBytes(Source(), "b\r\na\r\n");
-    EXPECT_EQ(Merge().Line, Line());
-    EXPECT_EQ(ReadFileBytes(Dest()), "a\r\nb\r\n");
-
-    DeleteFileW(Source().c_str());
-    WriteFileBytes(Dest(), "x\ny");
-    EXPECT_EQ(Merge().Result, 0);
-    EXPECT_EQ(ReadFileBytes(Dest()), "x\r\ny\r\n");
-}
-
-TEST_F(MergeTest, EightBitTextStaysInTheAnsiCodePage) {
-    WriteFileBytes(Source(), "caf\xe9\r\n");
-    WriteFileBytes(Dest(), "");
-    Merge();
-    EXPECT_EQ(ReadFileBytes(Dest()), "caf\xe9\r\n");
+    // A line differing only in case is new; lines already there keep their places.
+    WriteFileBytes(source, "Alpha\r\nzulu\r\n");
+    WriteFileBytes(dest, "mike\r\nalpha\r\n");
+    EXPECT_EQ(Execute(item), merged);
+    const std::string text = ReadFileBytes(dest);
+    for (const char* line : {"Alpha\r\n", "alpha\r\n", "zulu\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << " missing in " << text;
+    EXPECT_LT(text.find("mike"), text.find("alpha")) << text;
+    EXPECT_EQ(text.size(), std::string("Alpha\r\nzulu\r\nmike\r\nalpha\r\n").size());
 }
 
 // ---- siCheckFile, siRunFile, siSetCurrentDir ----
 
 TEST_F(FileItemTest, CheckFileAnswersZeroOrOneAndLogsEither) {
     WriteFileBytes(Inst(L"vkl.bpl"), "x");
-    const Outcome found = Execute(Item(siCheckFile, L"vkl.bpl", dcInstall));
-    EXPECT_EQ(found.Result, 0);
-    EXPECT_EQ(found.Line, L"Check file: " + Inst(L"vkl.bpl") + L"...Success");
-    const Outcome missing = Execute(Item(siCheckFile, L"dclvkl.bpl", dcInstall));
-    EXPECT_EQ(missing.Result, 1);
-    EXPECT_EQ(missing.Line, L"Check file: " + Inst(L"dclvkl.bpl") + L"...Fail");
+    EXPECT_EQ(Execute(Item(siCheckFile, L"vkl.bpl", dcInstall)),
+              (Outcome{0, L"Check file: " + Inst(L"vkl.bpl") + L"...Success"}));
+    EXPECT_EQ(Execute(Item(siCheckFile, L"dclvkl.bpl", dcInstall)),
+              (Outcome{1, L"Check file: " + Inst(L"dclvkl.bpl") + L"...Fail"}));
 }
 
 TEST_F(FileItemTest, RunFileStartsTheProgramFromTheCurrentDirectoryAndWaits) {
     ASSERT_EQ(ExtractResourceFile(static_cast<int>(Version2005), Inst(L"tool.exe")), 0u);
     ASSERT_TRUE(SetCurrentDirectoryW(InstallDir.c_str()));
-    const Outcome ran = Execute(Item(siRunFile, L"tool.exe", 0));
-    EXPECT_EQ(ran.Result, 0);
-    EXPECT_EQ(ran.Line, L"Run file: " + CurrentDirectory() + L"\\tool.exe...Success");
+    EXPECT_EQ(Execute(Item(siRunFile, L"tool.exe", 0)),
+              (Outcome{0, L"Run file: " + CurrentDirectory() + L"\\tool.exe...Success"}));
     // Waited for: the program no longer holds its file.
     EXPECT_TRUE(DeleteFileW(Inst(L"tool.exe").c_str())) << GetLastError();
 
@@ -485,9 +359,7 @@ TEST_F(FileItemTest, RunFileStartsTheProgramFromTheCurrentDirectoryAndWaits) {
 
 TEST_F(FileItemTest, SetCurrentDirChangesTheDirectoryLaterItemsUseAndLogsNothing) {
     ASSERT_EQ(CreateDirectoryPath(Inst(L"BDS2006")), 0u);
-    const Outcome set = Execute(Item(siSetCurrentDir, L"BDS2006", dcInstall));
-    EXPECT_EQ(set.Result, 0);
-    EXPECT_EQ(set.Line, L"");
+    EXPECT_EQ(Execute(Item(siSetCurrentDir, L"BDS2006", dcInstall)), (Outcome{0, L""}));
     EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(Inst(L"BDS2006")));
 
     const Outcome failed = Execute(Item(siSetCurrentDir, L"missing", dcInstall));

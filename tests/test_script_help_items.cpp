@@ -24,10 +24,9 @@ protected:
 
 TEST_F(HelpItemsTest, WinHelpFilesAreRegisteredWithTheHelpDirectory) {
     InstallDir = TempPath(L"My Lib");
-    const std::vector<TScriptItem> items{Row(siRegisterWinHelp, L"vklib.hlp", 0, 0),
-                                         Row(siSetHelpDir, L"Help", 0, dcInstall),
-                                         Row(siRegisterWinHelp, L"vklib.cnt", 0, 0)};
-    THandlerProbe script(items);
+    THandlerProbe script({Row(siRegisterWinHelp, L"vklib.hlp", 0, 0),
+                          Row(siSetHelpDir, L"Help", 0, dcInstall),
+                          Row(siRegisterWinHelp, L"vklib.cnt", 0, 0)});
 
     // Before any help directory is named, the value is empty.
     EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterWinHelp), 0);
@@ -44,8 +43,7 @@ TEST_F(HelpItemsTest, WinHelpFilesAreRegisteredWithTheHelpDirectory) {
 }
 
 TEST_F(HelpItemsTest, UninstallEntryQuotesPathsWithBlanksOnly) {
-    const std::vector<TScriptItem> items{Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall)};
-    THandlerProbe script(items);
+    THandlerProbe script({Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall)});
 
     InstallDir = TempPath(L"Program Files\\Velkora");
     EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterUninstall), 0);
@@ -64,10 +62,8 @@ TEST_F(HelpItemsTest, UninstallEntryQuotesPathsWithBlanksOnly) {
 }
 
 TEST_F(HelpItemsTest, CreateRegKeyCreatesTheKeyUnderTheCodesRoot) {
-    const std::vector<TScriptItem> items{
-        Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0),
-        Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x12345, 0)};
-    THandlerProbe script(items);
+    THandlerProbe script({Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0),
+                          Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x12345, 0)});
 
     EXPECT_EQ(script.Run(0, &THandlerProbe::DoCreateRegKey), 0);
     EXPECT_EQ(script.LogString(), L"");
@@ -80,9 +76,8 @@ TEST_F(HelpItemsTest, RegisterHelpRunsTheBatchInTheHelpDirectory) {
     InstallDir = TempPath(L"Velkora");
     ASSERT_EQ(CreateDirectoryPath(InstallDir + L"\\Help"), 0u);
     ASSERT_TRUE(WriteFileBytes(InstallDir + L"\\Help\\help_reg.bat", "@echo %CD%> ran.txt\r\n"));
-    const std::vector<TScriptItem> items{Row(siRegisterHelp, L"help\\help_reg.bat", 0, 0),
-                                         Row(siRegisterHelp, L"help\\missing.bat", 0, 0)};
-    THandlerProbe script(items);
+    THandlerProbe script({Row(siRegisterHelp, L"help\\help_reg.bat", 0, 0),
+                          Row(siRegisterHelp, L"help\\missing.bat", 0, 0)});
 
     EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterHelp), 0);
     EXPECT_EQ(script.LogString(),
@@ -98,13 +93,12 @@ TEST_F(HelpItemsTest, RegisterHelpRunsTheBatchInTheHelpDirectory) {
 
 TEST_F(HelpItemsTest, ThroughTheInterpreterEachRegistrationLeavesItsRecord) {
     InstallDir = TempPath(L"Velkora");
-    const std::vector<TScriptItem> items{
-        Row(siSetHelpDir, L"Help", 0, dcInstall),
-        Row(siRegisterWinHelp, L"vklib.hlp", 0, 0, 0, nullptr, nullptr, 1),
-        Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall, 0, nullptr, nullptr, 1),
-        Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0, 0, nullptr, nullptr,
-            3)};
-    THandlerProbe script(items);
+    THandlerProbe script(
+        {Row(siSetHelpDir, L"Help", 0, dcInstall),
+         Row(siRegisterWinHelp, L"vklib.hlp", 0, 0, 0, nullptr, nullptr, 1),
+         Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall, 0, nullptr, nullptr, 1),
+         Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0, 0, nullptr, nullptr,
+             3)});
     script.Start();
     for (int i = 0; i < script.Count(); ++i) {
         script.SetCurrent(i);
