@@ -78,7 +78,7 @@ private:
     std::vector<std::pair<std::wstring, std::wstring>> FSavedTemp;
 };
 
-TEST_F(FileItemTest, CreateDirMakesEveryLevelAcceptsAnExistingOneAndNamesAFailure) {
+TEST_F(FileItemTest, CreateDirMakesEveryLevelAcceptsAnExistingOneAndResolvesItsDirCode) {
     const Outcome made{0, L"Creating directory: " + Inst(L"a\\b\\c") + L"...Success"};
     EXPECT_EQ(Execute(Item(siCreateDir, L"a\\b\\c", dcInstall)), made);
     EXPECT_TRUE(DirectoryExists(Inst(L"a\\b\\c")));
@@ -87,15 +87,7 @@ TEST_F(FileItemTest, CreateDirMakesEveryLevelAcceptsAnExistingOneAndNamesAFailur
     EXPECT_EQ(Execute(Item(siCreateDir, L"", dcInstall)),
               (Outcome{0, L"Creating directory: " + InstallDir + L"...Success"}));
 
-    WriteFileBytes(Inst(L"file"), "x");
-    const Outcome failed = Execute(Item(siCreateDir, L"file\\sub", dcInstall));
-    ASSERT_NE(failed.Result, 0);
-    EXPECT_EQ(failed.Line, L"Creating directory: " + Inst(L"file\\sub") + L"...Fail. " +
-                               SystemErrorText(static_cast<DWORD>(failed.Result)));
-    EXPECT_EQ(ReadFileBytes(Inst(L"file")), "x");
-}
-
-TEST_F(FileItemTest, ADirCodeOutsideOneToSixLeavesTheNameRelativeToTheCurrentDirectory) {
+    // A DirCode outside 1..6 leaves the name relative to the current directory.
     ASSERT_TRUE(SetCurrentDirectoryW(TempDir.c_str()));
     for (int32_t dirCode : {0, 7, -1}) {
         const std::wstring name = L"rel" + std::to_wstring(dirCode + 1);
@@ -334,15 +326,7 @@ TEST_F(FileItemTest, MergeAddsNewLinesInSortOrderOnceTreatingAMissingFileAsEmpty
     EXPECT_EQ(text.size(), std::string("Alpha\r\nzulu\r\nmike\r\nalpha\r\n").size());
 }
 
-// ---- siCheckFile, siRunFile, siSetCurrentDir ----
-
-TEST_F(FileItemTest, CheckFileAnswersZeroOrOneAndLogsEither) {
-    WriteFileBytes(Inst(L"vkl.bpl"), "x");
-    EXPECT_EQ(Execute(Item(siCheckFile, L"vkl.bpl", dcInstall)),
-              (Outcome{0, L"Check file: " + Inst(L"vkl.bpl") + L"...Success"}));
-    EXPECT_EQ(Execute(Item(siCheckFile, L"dclvkl.bpl", dcInstall)),
-              (Outcome{1, L"Check file: " + Inst(L"dclvkl.bpl") + L"...Fail"}));
-}
+// ---- siRunFile, siSetCurrentDir ----
 
 TEST_F(FileItemTest, RunFileStartsTheProgramFromTheCurrentDirectoryAndWaits) {
     ASSERT_EQ(ExtractResourceFile(static_cast<int>(Version2005), Inst(L"tool.exe")), 0u);

@@ -146,14 +146,18 @@ TEST_F(InterpreterTest, CopyOnlyRunsFileAndControlItemsButNoIdeItems) {
 TEST_F(InterpreterTest, WithoutCopyOnlyTheSameIdeItemsRun) {
     ASSERT_EQ(CreateDirectoryPath(InstallDir), 0u);
     WriteFileBytes(Inst(L"gone.txt"), "x");
+    // siCheckFile answers 0 or 1 and logs either.
     const std::vector<TScriptItem> items = {Item(siCheckFile, L"missing.txt", dcInstall),
+                                            Item(siCheckFile, L"gone.txt", dcInstall),
                                             Item(siDeleteFile, L"gone.txt", dcInstall)};
-    EXPECT_EQ(RunItems(items), (std::vector<int>{1, 0}));
+    EXPECT_EQ(RunItems(items), (std::vector<int>{1, 0, 0}));
     EXPECT_FALSE(PathExists(Inst(L"gone.txt")));
     EXPECT_EQ(Lines(),
               (std::vector<std::wstring>{L"Check file: " + Inst(L"missing.txt") + L"...Fail",
+                                         L"Check file: " + Inst(L"gone.txt") + L"...Success",
                                          L"Deleting file: " + Inst(L"gone.txt") + L"...Success"}));
-    EXPECT_EQ(Recs(), (std::vector<std::wstring>{L"10013:0:3:missing.txt", L"1000b:0:3:gone.txt"}));
+    EXPECT_EQ(Recs(), (std::vector<std::wstring>{L"10013:0:3:missing.txt", L"10013:0:3:gone.txt",
+                                                 L"1000b:0:3:gone.txt"}));
 }
 
 TEST_F(InterpreterTest, AFailedFlaggedItemLeavesItsLineItsRecordAndItsErrorCode) {
@@ -166,6 +170,7 @@ TEST_F(InterpreterTest, AFailedFlaggedItemLeavesItsLineItsRecordAndItsErrorCode)
                                                  L"...Fail. " +
                                                  SystemErrorText(static_cast<DWORD>(results[0]))});
     EXPECT_EQ(Recs(), std::vector<std::wstring>{DirRecord(L"file\\sub")});
+    EXPECT_EQ(ReadFileBytes(Inst(L"file")), "x");
 }
 
 TEST_F(InterpreterTest, SetIdeChoosesTheIdeThatLaterPathsResolveAgainst) {
