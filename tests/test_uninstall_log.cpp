@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <random>
 
 using namespace vktest;
@@ -38,49 +38,55 @@ LONGLONG FileSize(const std::wstring& path) {
     return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
 const TPackageFile CopyDestination{L"vkl40.bpl", dcSystem};
 
 }  // namespace
 
 using InstallLogTest = InstallStateTest;
 
-TEST_F(InstallLogTest, HeaderLinesAreUtf16WithoutByteOrderMarkAndEndInCrLf) {
+// Both logs reach their files with every write; a second run replaces them. The install log's
+// lines are UTF-16 without byte-order mark, end in CR LF, and name only the chosen IDEs that are
+// selected (none: the line keeps its blank).
+TEST_F(InstallLogTest, EveryWriteReachesTheFileAtOnceAndASecondRunReplacesBothLogs) {
     InstallDir = TempPath(L"Lib Dir");
+    const std::wstring installLog = InstallDir + L"\\install.log";
+    const std::wstring uninstLog = InstallDir + L"\\uninst.log";
     InstallVersions = BorlandProducts[5].InternalId | BorlandProducts[11].InternalId |
                       BorlandProducts[12].InternalId;
     for (int i = 1; i <= BorlandProductCount; ++i)
-        BorlandProducts[i].Selected = false;
-    BorlandProducts[5].Selected = true;
-    BorlandProducts[11].Selected = true;
-    BorlandProducts[28].Selected = true;  // selected, but not among InstallVersions
+        BorlandProducts[i].Selected = i == 5 || i == 11 || i == 28;  // 28: not among the versions
+    std::vector<TScriptItem> items = HeaderItems();
+    for (int i = 0; i < 5; ++i)
+        items.push_back(Item(siExtractFile, L"Source\\file.pas", dcInstall));
+    const std::wstring header = std::wstring(L"Start installation for ") + sProductType +
+                                L" of Velkora v4.07\r\nRootPath: " + InstallDir +
+                                L"\r\nBorland products: ";
+    const std::wstring first = header + L"CBuilder4,BDS2006\r\nCreating directory: x...Success\r\n";
     {
-        TScriptProbe script(nullptr, 0);
+        TScriptProbe script(items.data(), static_cast<int>(items.size()));
         EXPECT_EQ(script.Start(), 0);
         script.WriteLog(L"Creating directory: x...Success");
+        EXPECT_EQ(FileSize(installLog), static_cast<LONGLONG>(first.size() * sizeof(wchar_t)));
+        EXPECT_EQ(FileSize(uninstLog), 7);
+        script.RecordAll();
     }
-    const std::wstring expected = std::wstring(L"Start installation for ") + sProductType +
-                                  L" of Velkora v4.07\r\nRootPath: " + InstallDir +
-                                  L"\r\nBorland products: CBuilder4,BDS2006\r\n"
-                                  L"Creating directory: x...Success\r\n";
-    EXPECT_TRUE(ReadFileBytes(InstallDir + L"\\install.log") == Utf16Bytes(expected));
-}
+    EXPECT_TRUE(ReadFileBytes(installLog) == Utf16Bytes(first));
 
-TEST_F(InstallLogTest, WithoutChosenIdesTheProductLineKeepsItsBlank) {
-    InstallDir = TempPath(L"Inst");
     InstallVersions = 0;
-    { TScriptProbe(nullptr, 0).Start(); }
-    const std::string log = ReadFileBytes(InstallDir + L"\\install.log");
-    EXPECT_NE(log.find(Utf16Bytes(L"\r\nBorland products: \r\n")), std::string::npos);
-}
-
-TEST_F(InstallLogTest, EveryWriteReachesTheFileAtOnce) {
-    InstallDir = TempPath(L"Inst");
-    TScriptProbe script(nullptr, 0);
-    script.Start();
-    const LONGLONG afterHeader = FileSize(InstallDir + L"\\install.log");
-    script.WriteLog(L"abc");
-    EXPECT_EQ(FileSize(InstallDir + L"\\install.log"), afterHeader + 10);
-    EXPECT_EQ(FileSize(InstallDir + L"\\uninst.log"), 7);
+    const std::vector<TScriptItem> headerOnly = HeaderItems();
+    {
+        TScriptProbe script(headerOnly.data(), static_cast<int>(headerOnly.size()));
+        script.Start();
+        script.RecordAll();
+    }
+    EXPECT_TRUE(ReadFileBytes(installLog) == Utf16Bytes(header + L"\r\n"));
+    const std::string uninst = ReadFileBytes(uninstLog);
+    EXPECT_EQ(ValidateUninstLog(Bytes(uninst)), ulOk);
+    EXPECT_EQ(uninst.find("file.pas"), std::string::npos);
 }
 
 TEST_F(InstallLogTest, AnUninstallLogThatCannotBeCreatedIsReportedInTheInstallLog) {
@@ -104,17 +110,7 @@ TEST_F(InstallLogTest, AnUninstallLogThatCannotBeCreatedIsReportedInTheInstallLo
     EXPECT_TRUE(log.compare(log.size() - line.size(), line.size(), line) == 0);
 }
 
-TEST_F(InstallLogTest, LogSwitchedOffWritesNoInstallLog) {
-    InstallDir = TempPath(L"Inst");
-    TScriptProbe script(nullptr, 0);
-    script.SetLogEnable(false);
-    script.Start();
-    script.WriteLog(L"lost");
-    script.Stop();
-    EXPECT_FALSE(PathExists(InstallDir + L"\\install.log"));
-    EXPECT_EQ(ReadFileBytes(InstallDir + L"\\uninst.log"), "UNBRM02");
-}
-
+// With the install log switched off only the uninstall log is written.
 TEST_F(InstallLogTest, RecordsAreByteExact) {
     // The tests' C locale cannot name files outside ASCII, so the log lives in an ASCII directory
     // and the accented name is what the installation directory reads while the records go out.
@@ -130,12 +126,13 @@ TEST_F(InstallLogTest, RecordsAreByteExact) {
         TScriptProbe script(items.data(), static_cast<int>(items.size()));
         script.SetLogEnable(false);
         script.Start();
+        script.WriteLog(L"lost");
         InstallDir = TempPath(
             L"B\u00e9b\u00e9 \u00c5ngstr\u00f6m");  // 4 accented letters: 2 UTF-8 bytes each
         script.RecordAll();
     }
     const std::string log = ReadFileBytes(logPath);
-
+    EXPECT_FALSE(PathExists(TempPath(L"Inst\\install.log")));
     ASSERT_EQ(log.substr(0, 7), "UNBRM02");
     // Walk the records by their own lengths and keep where each begins.
     std::vector<size_t> starts;
@@ -164,32 +161,6 @@ TEST_F(InstallLogTest, RecordsAreByteExact) {
     EXPECT_EQ(log.size(), starts[9] + 25);
 }
 
-TEST_F(InstallLogTest, ASecondRunReplacesBothLogs) {
-    InstallDir = TempPath(L"Inst");
-    std::vector<TScriptItem> items = HeaderItems();
-    for (int i = 0; i < 5; ++i)
-        items.push_back(Item(siExtractFile, L"Source\\file.pas", dcInstall));
-    {
-        TScriptProbe script(items.data(), static_cast<int>(items.size()));
-        script.Start();
-        script.RecordAll();
-        script.WriteLog(L"first run");
-    }
-    const std::vector<TScriptItem> header = HeaderItems();
-    {
-        TScriptProbe script(header.data(), static_cast<int>(header.size()));
-        script.Start();
-        script.RecordAll();
-    }
-    const std::string uninst = ReadFileBytes(InstallDir + L"\\uninst.log");
-    EXPECT_EQ(ValidateUninstLog(
-                  TLogBytes(reinterpret_cast<const uint8_t*>(uninst.data()), uninst.size())),
-              ulOk);
-    EXPECT_EQ(uninst.find("file.pas"), std::string::npos);
-    EXPECT_TRUE(ReadFileBytes(InstallDir + L"\\install.log") ==
-                Utf16Bytes(InstallLogHeader() + L"\r\n"));
-}
-
 TEST(UninstRecordTest, ATextTooLongForARecordGivesNoRecord) {
     EXPECT_EQ(EncodeUninstRecord(1, 2, 3, std::string(UninstMaxTextBytes, 'x')).size(), 0xFFFFu);
     EXPECT_TRUE(EncodeUninstRecord(1, 2, 3, std::string(UninstMaxTextBytes + 1, 'x')).empty());
@@ -198,10 +169,6 @@ TEST(UninstRecordTest, ATextTooLongForARecordGivesNoRecord) {
 // ---- Validation of damaged logs ----
 
 namespace {
-
-std::vector<uint8_t> Bytes(const std::string& text) {
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
 
 std::string SoundLog() {
     std::string log(UninstLogMagic, 7);
@@ -220,30 +187,26 @@ public:
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         FPage = info.dwPageSize;
-        FDataPages = (capacity + FPage - 1) / FPage;
-        FBase = static_cast<uint8_t*>(VirtualAlloc(nullptr, (FDataPages + 2) * FPage,
-                                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        FData = (capacity + FPage - 1) / FPage * FPage;
+        FBase = static_cast<uint8_t*>(
+            VirtualAlloc(nullptr, FData + 2 * FPage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         DWORD old = 0;
         FGuarded = FBase && VirtualProtect(FBase, FPage, PAGE_NOACCESS, &old) &&
-                   VirtualProtect(FBase + (FDataPages + 1) * FPage, FPage, PAGE_NOACCESS, &old);
+                   VirtualProtect(FBase + FPage + FData, FPage, PAGE_NOACCESS, &old);
     }
-    ~GuardedBuffer() {
-        if (FBase)
-            VirtualFree(FBase, 0, MEM_RELEASE);
-    }
+    ~GuardedBuffer() { VirtualFree(FBase, 0, MEM_RELEASE); }
     bool Ready() const { return FGuarded; }
     // The bytes, placed right after the front guard or right before the back guard.
     TLogBytes Place(const std::vector<uint8_t>& bytes, bool atEnd) {
-        uint8_t* start = FBase + FPage + (atEnd ? FDataPages * FPage - bytes.size() : 0);
-        if (!bytes.empty())
-            std::memcpy(start, bytes.data(), bytes.size());
+        uint8_t* start = FBase + FPage + (atEnd ? FData - bytes.size() : 0);
+        std::copy(bytes.begin(), bytes.end(), start);
         return TLogBytes(start, bytes.size());
     }
 
 private:
     uint8_t* FBase = nullptr;
     size_t FPage = 0;
-    size_t FDataPages = 0;
+    size_t FData = 0;
     bool FGuarded = false;
 };
 
