@@ -35,25 +35,18 @@ struct RawValue {
 
 RawValue ReadRaw(const wchar_t* name) {
     RawValue value;
-    DWORD size = 0;
-    const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, RecordKey, name, flags, nullptr, nullptr, &size) == 0) {
-        value.Data.resize(size);
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, RecordKey, name, flags, &value.Type, value.Data.data(),
-                         &size) == 0)
-            value.Data.resize(size);
-    }
+    BYTE data[512];
+    DWORD size = sizeof(data);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, RecordKey, name, RRF_RT_ANY | RRF_NOEXPAND, &value.Type,
+                     data, &size) == ERROR_SUCCESS)
+        value.Data.assign(data, data + size);
     return value;
 }
 
 void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecordKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &handle, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(handle, name, 0, type, static_cast<const BYTE*>(data), bytes),
-              ERROR_SUCCESS);
-    RegCloseKey(handle);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, RecordKey, name, type, data, bytes),
+              ERROR_SUCCESS)
+        << name;
 }
 
 void SetDword(const wchar_t* name, DWORD number, DWORD type = REG_DWORD) {

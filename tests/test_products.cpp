@@ -23,13 +23,9 @@ constexpr uint32_t DemosMask = 0x200;
 
 void SetRaw(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type,
             const std::wstring& text) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+    ASSERT_EQ(RegSetKeyValueW(root, key, name, type, text.c_str(),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(handle, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    RegCloseKey(handle);
 }
 
 // The selection-list row of an IDE (every offered IDE has exactly one), or of a row without IDE.
@@ -149,14 +145,13 @@ TEST_F(ProductsTest, DetectionReadsRootDirAndNeedsTheIdesTool) {
         {13, Dcc32, L"$\\\\", REG_SZ, nullptr, true, L"$"},  // every backslash goes
         {14, Dcc32, L"\\\\\\", REG_SZ, nullptr, false, L""},
         {15, Make, L"$", REG_SZ, nullptr, false, L"$"},  // make.exe makes no Delphi
-        {5, Make, L"$", REG_SZ, nullptr, true, L"$"},    // C++Builder 4
         {CBuilder6, Make, nullptr, REG_SZ, L"$", true, L"$"},
-        {4, Dcc32, L"$", REG_SZ, nullptr, false, L"$"},  // dcc32.exe makes no C++Builder
-        {17, L"", L"$", REG_SZ, nullptr, false, L"$"},
-        {18, nullptr, L"$", REG_SZ, nullptr, false, L"$"},
-        {19, L"bin", L"$", REG_SZ, nullptr, false, L"$"},
-        {20, L"bin\\dcc32.exe\\", L"$", REG_SZ, nullptr, false, L"$"},
-        {21, Dcc32, L"$", REG_EXPAND_SZ, nullptr, false, L""},  // counts as no value
+        {4, Dcc32, L"$", REG_SZ, nullptr, false, L"$"},     // dcc32.exe makes no C++Builder
+        {17, L"", L"$", REG_SZ, nullptr, false, L"$"},      // no bin directory
+        {18, nullptr, L"$", REG_SZ, nullptr, false, L"$"},  // the directory is gone
+        {19, L"bin", L"$", REG_SZ, nullptr, false, L"$"},   // bin is a file
+        {20, L"bin\\dcc32.exe\\", L"$", REG_SZ, nullptr, false, L"$"},  // the tool is a directory
+        {21, Dcc32, L"$", REG_EXPAND_SZ, nullptr, false, L""},          // counts as no value
         {22, Dcc32, L"$", REG_EXPAND_SZ, L"$", true, L"$"},
     };
     std::set<int> registered;
