@@ -269,7 +269,7 @@ TEST(ProtectedDirectoryTest, SystemDirectoriesRootsAndTheirAncestorsAreProtected
           L"\\\\?\\" + windows, L"\\\\.\\" + system + L"\\..", windows, windows + L"\\", system,
           LowerCase(system), temp, temp.substr(0, temp.find_last_of(L'\\', temp.size() - 2))})
         EXPECT_TRUE(IsProtectedDirectory(dir)) << dir.c_str();
-    // Too long to resolve its ".." parts: it could name anything.
+    // Too long to resolve its ".." steps: it could name anything.
     EXPECT_TRUE(IsProtectedDirectory(L"C:\\" + std::wstring(600, L'a') + L"\\..\\Windows"));
     EXPECT_FALSE(IsProtectedDirectory(temp + L"vktest-lib"));
     EXPECT_FALSE(IsProtectedDirectory(L"\\\\server\\share\\Velkora"));

@@ -183,7 +183,7 @@ TEST_F(InstallRecordTest, AFailedFirstWriteEndsTheSequenceWithNothingWritten) {
     ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, volatileRoot), ERROR_SUCCESS);
     InstallVersions = 0x400;
     EXPECT_FALSE(WriteInstallRecord());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software")) << "no part of the key path is left";
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software")) << "nothing of the key path is left";
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegCloseKey(volatileRoot);
 }
