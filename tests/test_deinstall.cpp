@@ -10,8 +10,7 @@ using namespace vktest;
 
 namespace {
 
-const wchar_t* const Rad9Key = L"Software\\Embarcadero\\BDS\\9.0";     // product 16, two platforms
-const wchar_t* const Bcb4Key = L"Software\\Borland\\C++Builder\\4.0";  // product 5, help files
+const wchar_t* const Rad9Key = L"Software\\Embarcadero\\BDS\\9.0";  // product 16, two platforms
 const wchar_t* const UninstallEntry =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
 const wchar_t* const HelpKey = L"Software\\Microsoft\\Windows\\Help";
@@ -39,12 +38,16 @@ int Walk(const std::wstring& logPath, bool partial = false, HWND dialog = nullpt
     deinstall.SetDialogHandle(dialog);
     deinstall.sProductText = L"Standard Edition of Velkora v4.07";
     int result = deinstall.PrepareUninstFile(logPath);
-    if (result != 0)
-        return result;
-    result = deinstall.PrepareDeinstall();
-    if (result != 0)
-        return result;
-    return deinstall.DoDeinstall();
+    if (result == 0)
+        result = deinstall.PrepareDeinstall();
+    return result != 0 ? result : deinstall.DoDeinstall();
+}
+
+// The uninstall log of the header records and these, written by the real writer.
+std::wstring LogOf(std::initializer_list<TScriptItem> records) {
+    std::vector<TScriptItem> items = HeaderItems();
+    items.insert(items.end(), records);
+    return WriteUninstLog(items);
 }
 
 const TPackageFile* CopyDestination() {
@@ -77,28 +80,29 @@ TEST_F(DeinstallTest, AFullLogIsUndoneRecordByRecord) {
     InstallIde(16, rad9);
     InstallIde(5, bcb4);
 
-    std::vector<TScriptItem> items = HeaderItems();
-    items.push_back(Item(siCreateDir, L"", dcInstall));
-    items.push_back(Item(siCreateDir, L"Source", dcInstall));
-    items.push_back(Item(siExtractFile, L"Source\\a.pas", dcInstall));
-    items.push_back(Item(siExtractFileIfAbsent, L"settings.ini", dcInstall, 0, 3));
-    items.push_back(Item(siSetIde, L"RADStudio9", 0, 16));
-    items.push_back(Item(siRegisterPackage, L"RADStudio9\\dclvkl.bpl", dcInstall));
-    items.push_back(Item(siAddSearchPath, L"Source", dcInstall));
-    items.push_back(Item(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", 0, sfIdeWin32));
-    items.push_back(Item(siSetIde, L"RADStudio9", 0, 16));
-    items.push_back(Item(siSetIde, L"CBuilder4", 0, 5));
-    items.push_back(Item(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeHelp, 3));
-    items.push_back(Item(siDeleteFile, L"Help\\bcb4.gid", dcIdeRoot));
-    items.push_back(Item(siSetIde, L"CBuilder4", 0, 5));
     TScriptItem copy = Item(siCopyFileTo, L"RADStudio9\\vkl.bpl", dcInstall);
     copy.Dest = CopyDestination();
-    items.push_back(copy);
-    items.push_back(Item(siRegisterWinHelp, L"vklib.hlp", 0));
-    items.push_back(Item(siRegisterHelp, L"help\\help_reg.bat", 0));
-    items.push_back(Item(siRegisterUninstall, L"unbrm.exe", 0));
-    items.push_back(Item(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x80000002, 3));
-    const std::wstring log = WriteUninstLog(items);
+    const std::wstring log = LogOf({
+        Item(siCreateDir, L"", dcInstall),
+        Item(siCreateDir, L"Source", dcInstall),
+        Item(siExtractFile, L"Source\\a.pas", dcInstall),
+        Item(siExtractFileIfAbsent, L"settings.ini", dcInstall, 0, 3),
+        Item(siSetIde, L"RADStudio9", 0, 16),
+        Item(siRegisterPackage, L"RADStudio9\\dclvkl.bpl", dcInstall),
+        Item(siAddSearchPath, L"Source", dcInstall),
+        Item(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", 0, sfIdeWin32),
+        Item(siSetIde, L"RADStudio9", 0, 16),
+        Item(siSetIde, L"CBuilder4", 0, 5),
+        Item(siModifyHelpFile, L"\r\n:Index Velkora components=vklib.hlp", dcIdeHelp, 2),
+        Item(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeHelp, 3),
+        Item(siDeleteFile, L"Help\\bcb4.gid", dcIdeRoot),
+        Item(siSetIde, L"CBuilder4", 0, 5),
+        copy,
+        Item(siRegisterWinHelp, L"vklib.hlp", 0),
+        Item(siRegisterHelp, L"help\\help_reg.bat", 0),
+        Item(siRegisterUninstall, L"unbrm.exe", 0),
+        Item(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x80000002, 3),
+    });
 
     // What the installation left behind.
     MakeFile(inst + L"\\Source\\a.pas");
@@ -119,7 +123,11 @@ TEST_F(DeinstallTest, AFullLogIsUndoneRecordByRecord) {
     const std::wstring cppPaths = std::wstring(Rad9Key) + L"\\C++\\Paths\\Win32";
     WriteRegString(HKEY_CURRENT_USER, cppPaths, L"LibraryPath",
                    L"C:\\CppLib;" + inst + L"\\RADStudio9\\Win32");
-    MakeFile(bcb4 + L"\\Help\\bcb4.ohl", "first\r\n:Link vklib.hlp\r\n:Link other.hlp\r\n");
+    // The index line was removed by hand; the link line stands twice, in other letter case.
+    const std::string index = "a\r\n:Index Other=other.hlp\r\n";
+    MakeFile(bcb4 + L"\\Help\\bcb4.ohi", index);
+    MakeFile(bcb4 + L"\\Help\\bcb4.ohl",
+             "a\r\n:LINK VKLIB.HLP\r\n:Link other.hlp\r\n:Link vklib.hlp\r\n");
     MakeFile(bcb4 + L"\\Help\\bcb4.gid");
     WriteRegString(HKEY_LOCAL_MACHINE, HelpKey, L"vklib.hlp", inst + L"\\Help");
     WriteRegString(HKEY_LOCAL_MACHINE, HelpKey, L"other.hlp", L"C:\\Other");
@@ -144,7 +152,10 @@ TEST_F(DeinstallTest, AFullLogIsUndoneRecordByRecord) {
     EXPECT_EQ(Value(HKEY_CURRENT_USER, library + L"\\Win32", L"Search Path"), L"C:\\Keep32");
     EXPECT_EQ(Value(HKEY_CURRENT_USER, library + L"\\Win64", L"Search Path"), L"C:\\Keep64");
     EXPECT_EQ(Value(HKEY_CURRENT_USER, cppPaths, L"LibraryPath"), L"C:\\CppLib");
-    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohl"), "first\r\n:Link other.hlp\r\n");
+    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohi"), index);
+    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohl"),
+              "a\r\n:Link other.hlp\r\n:Link vklib.hlp\r\n");
+    EXPECT_FALSE(PathExists(bcb4 + L"\\Help\\bcb4.ohl.vknew"));
     EXPECT_FALSE(PathExists(bcb4 + L"\\Help\\bcb4.gid"));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HelpKey, L"vklib.hlp"), L"<missing>");
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HelpKey, L"other.hlp"), L"C:\\Other");
@@ -155,31 +166,6 @@ TEST_F(DeinstallTest, AFullLogIsUndoneRecordByRecord) {
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Keep"));
     // The walk ended on the first IDE block's opening record.
     EXPECT_EQ(CurrentProduct, 16);
-}
-
-TEST_F(DeinstallTest, PartialModeKeepsTheMarkedRecords) {
-    std::vector<TScriptItem> items = HeaderItems();
-    items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
-    items.push_back(Item(siExtractFileIfAbsent, L"settings.ini", dcInstall, 0, 3));
-    items.push_back(Item(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x80000002, 3));
-    const std::wstring log = WriteUninstLog(items);
-    const std::wstring inst = InstallDir;
-    auto leaveInstallation = [&] {
-        MakeFile(inst + L"\\a.pas");
-        MakeFile(inst + L"\\settings.ini");
-        WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora", L"Version", L"4.07");
-    };
-
-    leaveInstallation();
-    EXPECT_EQ(Walk(log, true), 0);
-    EXPECT_FALSE(PathExists(inst + L"\\a.pas"));
-    EXPECT_TRUE(PathExists(inst + L"\\settings.ini"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
-
-    leaveInstallation();
-    EXPECT_EQ(Walk(log, false), 0);
-    EXPECT_FALSE(PathExists(inst + L"\\settings.ini"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
 }
 
 TEST_F(DeinstallTest, AHeaderOnlyLogUndoesNothing) {
@@ -193,36 +179,29 @@ TEST_F(DeinstallTest, AHeaderOnlyLogUndoesNothing) {
     EXPECT_TRUE(PathExists(log));
 }
 
+// A log is rejected as a whole before anything is undone, and nothing of it is kept to walk.
 TEST_F(DeinstallTest, LogsThatCannotBeLoadedAreRejected) {
-    ASSERT_TRUE(CreateDirectoryW(InstallDir.c_str(), nullptr));
+    std::string damaged = ReadFileBytes(LogOf({Item(siExtractFile, L"a.pas", dcInstall)}));
+    damaged[damaged.size() - 2] =
+        static_cast<char>(0xF0);  // the last RecLen points before the file
+    const struct {
+        const wchar_t* Name;
+        bool Exists;
+        std::string Bytes;
+        int Result;
+    } rows[] = {{L"missing.log", false, "", ulCannotOpen},
+                {L"empty.log", true, "", ulEmpty},
+                {L"short.log", true, "UNBRM0", ulBadMagic},
+                {L"letters.log", true, "UNBRMab" + std::string(32, '\0'), ulBadMagic},
+                {L"other.log", true, "UNBRX02", ulBadMagic},
+                {L"damaged.log", true, damaged, ulDamaged}};
     TDeinstall deinstall;
-    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"missing.log")), -2);
-    MakeFile(TempPath(L"empty.log"), "");
-    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"empty.log")), -3);
-    MakeFile(TempPath(L"short.log"), "UNBRM0");
-    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"short.log")), -4);
-    MakeFile(TempPath(L"letters.log"), "UNBRMab" + std::string(32, '\0'));
-    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"letters.log")), -4);
-    MakeFile(TempPath(L"other.log"), "UNBRX02");
-    EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(L"other.log")), -4);
-    // Nothing of a rejected log is kept to walk.
+    for (const auto& row : rows) {
+        if (row.Exists)
+            MakeFile(TempPath(row.Name), row.Bytes);
+        EXPECT_EQ(deinstall.PrepareUninstFile(TempPath(row.Name)), row.Result) << row.Name;
+    }
     EXPECT_EQ(deinstall.PrepareDeinstall(), -1);
-}
-
-TEST_F(DeinstallTest, ADamagedLogIsRejectedAsAWholeAndNothingIsUndone) {
-    std::vector<TScriptItem> items = HeaderItems();
-    items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
-    items.push_back(Item(siExtractFile, L"b.pas", dcInstall));
-    const std::wstring log = WriteUninstLog(items);
-    MakeFile(InstallDir + L"\\a.pas");
-    MakeFile(InstallDir + L"\\b.pas");
-    std::string bytes = ReadFileBytes(log);
-    bytes[bytes.size() - 2] = static_cast<char>(0xF0);  // the last RecLen points before the file
-    ASSERT_TRUE(WriteFileBytes(log, bytes));
-
-    EXPECT_EQ(Walk(log), -5);
-    EXPECT_TRUE(PathExists(InstallDir + L"\\a.pas"));
-    EXPECT_TRUE(PathExists(InstallDir + L"\\b.pas"));
 }
 
 TEST_F(DeinstallTest, AForwardLogUndoesEveryRecordAfterItsHeader) {
@@ -240,62 +219,35 @@ TEST_F(DeinstallTest, AForwardLogUndoesEveryRecordAfterItsHeader) {
     EXPECT_FALSE(PathExists(InstallDir + L"\\b.pas"));
 }
 
-TEST_F(DeinstallTest, IdeBoundRecordsNeedACurrentIde) {
+TEST_F(DeinstallTest, RecordsTheLogCannotOwnAreLeftAlone) {
     InstallIde(16, TempPath(L"RAD9"));
-    std::vector<TScriptItem> items = HeaderItems();
-    items.push_back(Item(siSetIde, L"", 0, 0));
-    items.push_back(Item(siRegisterPackage, L"RADStudio9\\dclvkl.bpl", dcInstall));
-    items.push_back(Item(siSetIde, L"", 0, 0));
-    const std::wstring log = WriteUninstLog(items);
-    const std::wstring known = std::wstring(Rad9Key) + L"\\Known Packages";
-    const std::wstring package = InstallDir + L"\\RADStudio9\\dclvkl.bpl";
-    WriteRegString(HKEY_CURRENT_USER, known, package, L"Velkora");
-    CurrentProduct = 16;  // what an earlier block left must not count
-    EXPECT_EQ(Walk(log), 0);
-    EXPECT_EQ(Value(HKEY_CURRENT_USER, known, package.c_str()), L"Velkora");
-}
-
-TEST_F(DeinstallTest, HelpFileLinesGoOnlyWhereTheyStand) {
-    const std::wstring bcb4 = TempPath(L"BCB4");
-    InstallIde(5, bcb4);
-    std::vector<TScriptItem> items = HeaderItems();
-    items.push_back(Item(siSetIde, L"CBuilder4", 0, 5));
-    items.push_back(
-        Item(siModifyHelpFile, L"\r\n:Index Velkora components=vklib.hlp", dcIdeHelp, 2));
-    items.push_back(Item(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeHelp, 3));
-    items.push_back(Item(siSetIde, L"CBuilder4", 0, 5));
-    const std::wstring log = WriteUninstLog(items);
-    // The index line was removed by hand; the link line stands twice, in other letter case.
-    const std::string index = "a\r\n:Index Other=other.hlp\r\n";
-    MakeFile(bcb4 + L"\\Help\\bcb4.ohi", index);
-    MakeFile(bcb4 + L"\\Help\\bcb4.ohl", "a\r\n:LINK VKLIB.HLP\r\nb\r\n:Link vklib.hlp\r\n");
-    EXPECT_EQ(Walk(log), 0);
-    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohi"), index);
-    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohl"), "a\r\nb\r\n:Link vklib.hlp\r\n");
-    EXPECT_FALSE(PathExists(bcb4 + L"\\Help\\bcb4.ohl.vknew"));
-}
-
-TEST_F(DeinstallTest, TreesAndKeysTheLogCannotOwnAreLeftAlone) {
     const std::wstring work = TempPath(L"work");
     MakeFile(work + L"\\victim\\file.txt");
     SetCurrentDirectoryW(work.c_str());
-    std::vector<TScriptItem> items = HeaderItems();
-    items.push_back(Item(siCreateDir, L"victim", 0));  // relative: would follow the current dir
-    items.push_back(Item(siCreateDir, L"", 0));        // empty
-    items.push_back(Item(siCreateRegKey, L"Software", 0, 0x80000002));
-    items.push_back(Item(siCreateRegKey, L"", 0, 0x80000002));
-    items.push_back(Item(siCreateRegKey, L"Software\\Keep", 0, 0x12345));
-    const std::wstring log = WriteUninstLog(items);
+    const std::wstring log = LogOf({
+        // An IDE-bound record needs a current IDE: what an earlier block left must not count.
+        Item(siSetIde, L"", 0, 0),
+        Item(siRegisterPackage, L"RADStudio9\\dclvkl.bpl", dcInstall),
+        Item(siSetIde, L"", 0, 0),
+        Item(siCreateDir, L"victim", 0),  // relative: would follow the current dir
+        Item(siCreateDir, L"", 0),        // empty
+        Item(siCreateRegKey, L"Software", 0, 0x80000002),
+        Item(siCreateRegKey, L"", 0, 0x80000002),
+        Item(siCreateRegKey, L"Software\\Keep", 0, 0x12345),
+    });
+    const std::wstring known = std::wstring(Rad9Key) + L"\\Known Packages";
+    const std::wstring package = InstallDir + L"\\RADStudio9\\dclvkl.bpl";
+    WriteRegString(HKEY_CURRENT_USER, known, package, L"Velkora");
     WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value", L"1");
+    CurrentProduct = 16;
     EXPECT_EQ(Walk(log), 0);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, known, package.c_str()), L"Velkora");
     EXPECT_TRUE(PathExists(work + L"\\victim\\file.txt"));
     EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value"), L"1");
 }
 
 TEST_F(DeinstallTest, TheInstallationDirectoryGoesEvenWhenItIsTheCurrentDirectory) {
-    std::vector<TScriptItem> items = HeaderItems();
-    items.push_back(Item(siCreateDir, L"", dcInstall));
-    const std::wstring log = WriteUninstLog(items);
+    const std::wstring log = LogOf({Item(siCreateDir, L"", dcInstall)});
     MakeFile(InstallDir + L"\\sub\\file.txt");
     SetCurrentDirectoryW((InstallDir + L"\\sub").c_str());
     EXPECT_EQ(Walk(log), 0);
@@ -317,7 +269,7 @@ TEST(ProtectedDirectoryTest, SystemDirectoriesRootsAndTheirAncestorsAreProtected
           L"\\\\?\\" + windows, L"\\\\.\\" + system + L"\\..", windows, windows + L"\\", system,
           LowerCase(system), temp, temp.substr(0, temp.find_last_of(L'\\', temp.size() - 2))})
         EXPECT_TRUE(IsProtectedDirectory(dir)) << dir.c_str();
-    // Too long to resolve its ".." parts: it could name anything.
+    // Too long to resolve its ".." steps: it could name anything.
     EXPECT_TRUE(IsProtectedDirectory(L"C:\\" + std::wstring(600, L'a') + L"\\..\\Windows"));
     EXPECT_FALSE(IsProtectedDirectory(temp + L"vktest-lib"));
     EXPECT_FALSE(IsProtectedDirectory(L"\\\\server\\share\\Velkora"));
@@ -325,17 +277,22 @@ TEST(ProtectedDirectoryTest, SystemDirectoriesRootsAndTheirAncestorsAreProtected
 }
 
 TEST(SearchPathTest, OnlyAWholeEntryIsRemovedWithOneSeparator) {
-    EXPECT_EQ(WithoutSearchPathEntry(L"c:\\lib\\x;D:\\Other", L"C:\\Lib\\X"), L"D:\\Other");
-    EXPECT_EQ(WithoutSearchPathEntry(L"D:\\Other;C:\\Lib\\X", L"C:\\Lib\\X"), L"D:\\Other");
-    EXPECT_EQ(WithoutSearchPathEntry(L"A;C:\\Lib\\X;B", L"C:\\Lib\\X"), L"A;B");
-    EXPECT_EQ(WithoutSearchPathEntry(L"C:\\Lib\\X", L"C:\\Lib\\X"), L"");
-    EXPECT_EQ(WithoutSearchPathEntry(L"X;A;X", L"X"), L"A;X");
-    // A longer entry that begins with the path is another directory and stays whole.
-    EXPECT_EQ(WithoutSearchPathEntry(L"C:\\Lib\\X2;C:\\Lib\\X", L"C:\\Lib\\X"), L"C:\\Lib\\X2");
-    EXPECT_EQ(WithoutSearchPathEntry(L"C:\\Lib\\XY;D:\\", L"C:\\Lib\\X"), L"C:\\Lib\\XY;D:\\");
-    EXPECT_EQ(WithoutSearchPathEntry(L"A;;B", L""), L"A;;B");
+    const struct {
+        const wchar_t* List;
+        const wchar_t* Path;
+        const wchar_t* Result;
+    } rows[] = {{L"c:\\lib\\x;D:\\Other", L"C:\\Lib\\X", L"D:\\Other"},
+                {L"D:\\Other;C:\\Lib\\X", L"C:\\Lib\\X", L"D:\\Other"},
+                {L"A;C:\\Lib\\X;B", L"C:\\Lib\\X", L"A;B"},
+                {L"C:\\Lib\\X", L"C:\\Lib\\X", L""},
+                {L"X;A;X", L"X", L"A;X"},
+                // A longer entry that begins with the path is another directory and stays whole.
+                {L"C:\\Lib\\X2;C:\\Lib\\X", L"C:\\Lib\\X", L"C:\\Lib\\X2"},
+                {L"C:\\Lib\\XY;D:\\", L"C:\\Lib\\X", L"C:\\Lib\\XY;D:\\"},
+                {L"A;;B", L"", L"A;;B"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(WithoutSearchPathEntry(row.List, row.Path), row.Result) << row.List;
 }
-
 TEST_F(DeinstallTest, ASearchPathValueIsWrittenBackOnlyWhenAnEntryWent) {
     const std::wstring key = L"Software\\Test\\Library";
     WriteRegString(HKEY_CURRENT_USER, key, L"Search Path", L"C:\\A;C:\\B");
@@ -346,22 +303,30 @@ TEST_F(DeinstallTest, ASearchPathValueIsWrittenBackOnlyWhenAnEntryWent) {
     EXPECT_EQ(Value(HKEY_CURRENT_USER, key, L"Missing"), L"<missing>");
 }
 
-TEST_F(DeinstallTest, DialogModeReportsInTheCallersDialog) {
+// A partial walk keeps the marked records and shows its progress in the caller's dialog; a full
+// walk takes the marked records too (see AFullLogIsUndoneRecordByRecord).
+TEST_F(DeinstallTest, APartialWalkKeepsTheMarkedRecordsAndReportsInTheCallersDialog) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), nullptr,
                                      PassiveDialogProc, 0);
     ASSERT_NE(dialog, nullptr);
-    std::vector<TScriptItem> items = HeaderItems();
-    items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
-    items.push_back(Item(siExtractFile, L"settings.ini", dcInstall, 0, 3));
-    const std::wstring log = WriteUninstLog(items);
-    const size_t walked = 16 + 5 + 16 + 12;  // the two records after the header
+    const std::wstring log =
+        LogOf({Item(siExtractFile, L"a.pas", dcInstall),
+               Item(siExtractFile, L"settings.ini", dcInstall, 0, 3),
+               Item(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x80000002, 3)});
+    const size_t walked = 16 + 5 + 16 + 12 + 16 + 27;  // the records after the header
+    MakeFile(InstallDir + L"\\a.pas");
+    MakeFile(InstallDir + L"\\settings.ini");
+    WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora", L"Version", L"4.07");
 
     EXPECT_EQ(Walk(log, true, dialog), 0);
+    EXPECT_FALSE(PathExists(InstallDir + L"\\a.pas"));
+    EXPECT_TRUE(PathExists(InstallDir + L"\\settings.ini"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
     EXPECT_EQ(WindowText(GetDlgItem(dialog, 256)),
               L"Performing uninstall of the \"Standard Edition of Velkora v4.07\"...");
-    // Backward: the kept record first ("Skipping"), then the file.
+    // Backward: the kept records first ("Skipping"), then the file.
     EXPECT_EQ(WindowText(GetDlgItem(dialog, 260)), L"Removing file");
     for (int id : {261, 1009, 260})
         EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) << id;

@@ -12,8 +12,6 @@ using namespace vktest;
 namespace {
 
 constexpr int Delphi7 = 9;
-constexpr int CBuilder4 = 5;
-constexpr int CBuilder5 = 6;
 constexpr int CBuilder6 = 8;
 constexpr int BDS2006 = 11;
 constexpr int Delphi2007 = 12;
@@ -25,37 +23,30 @@ constexpr uint32_t DemosMask = 0x200;
 
 void SetRaw(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type,
             const std::wstring& text) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle, nullptr),
+    ASSERT_EQ(RegSetKeyValueW(root, key, name, type, text.c_str(),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExW(handle, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    RegCloseKey(handle);
 }
 
-void RegisterIde(HKEY root, int index, const std::wstring& rootDir, DWORD type = REG_SZ) {
-    SetRaw(root, BorlandProducts[index].RegKey, L"RootDir", type, rootDir);
+// The selection-list row of an IDE (every offered IDE has exactly one), or of a row without IDE.
+TInstallChoice& RowWhere(bool (*matches)(const TInstallChoice&, uint32_t), uint32_t key) {
+    for (TInstallChoice& choice : InstallChoices)
+        if (matches(choice, key))
+            return choice;
+    ADD_FAILURE() << "no row for " << key;
+    return InstallChoices[0];
 }
-
-// The selection-list row of an IDE (every offered IDE has exactly one).
 TInstallChoice& RowOf(int index) {
-    for (TInstallChoice& choice : InstallChoices) {
-        if (choice.Versions == BorlandProducts[index].InternalId)
-            return choice;
-    }
-    ADD_FAILURE() << "no row for IDE " << index;
-    return InstallChoices[0];
+    return RowWhere([](const TInstallChoice& c, uint32_t id) { return c.Versions == id; },
+                    BorlandProducts[index].InternalId);
+}
+TInstallChoice& RowWithMask(uint32_t mask) {
+    return RowWhere([](const TInstallChoice& c, uint32_t m) { return c.Mask == m; }, mask);
 }
 
-TInstallChoice& RowWithMask(uint32_t mask) {
-    for (TInstallChoice& choice : InstallChoices) {
-        if (choice.Mask == mask)
-            return choice;
-    }
-    ADD_FAILURE() << "no row with mask " << mask;
-    return InstallChoices[0];
-}
+// What a fake IDE directory holds: its command-line tool.
+const wchar_t* const Dcc32 = L"bin\\dcc32.exe";
+const wchar_t* const Make = L"bin\\make.exe";
 
 class ProductsTest : public SandboxTest {
 protected:
@@ -80,33 +71,40 @@ protected:
         InstallItems = 0;
     }
 
-    // A fake IDE installation below the temp dir: RootDir\bin with the chosen empty tools.
-    std::wstring MakeIde(const std::wstring& name, bool dcc32, bool make) {
+    // A fake IDE directory below the temp dir holding entry (a file, or a directory when it ends
+    // in a backslash); for nullptr no directory at all.
+    std::wstring MakeIde(const std::wstring& name, const wchar_t* entry) {
         const std::wstring root = TempPath(name);
-        EXPECT_EQ(CreateDirectoryPath(root + L"\\bin"), 0u);
-        if (dcc32) {
-            EXPECT_TRUE(WriteFileBytes(root + L"\\bin\\dcc32.exe", ""));
-        }
-        if (make) {
-            EXPECT_TRUE(WriteFileBytes(root + L"\\bin\\make.exe", ""));
+        if (entry) {
+            const std::wstring path = root + L"\\" + entry;
+            EXPECT_EQ(CreateDirectoryPath(path.substr(0, path.rfind(L'\\'))), 0u);
+            if (path.back() != L'\\') {
+                EXPECT_TRUE(WriteFileBytes(path, ""));
+            }
         }
         return root;
     }
 
     // Installs and registers a Delphi-type IDE under HKEY_LOCAL_MACHINE.
     std::wstring InstallDelphi(int index) {
-        const std::wstring root = MakeIde(BorlandProducts[index].Name, true, false);
-        RegisterIde(HKEY_LOCAL_MACHINE, index, root);
+        const std::wstring root = MakeIde(BorlandProducts[index].Name, Dcc32);
+        SetRaw(HKEY_LOCAL_MACHINE, BorlandProducts[index].RegKey, L"RootDir", REG_SZ, root);
         return root;
     }
 };
+
+// "$" in a row's values stands for the IDE's directory.
+std::wstring Expand(const wchar_t* pattern, const std::wstring& dir) {
+    std::wstring text = pattern;
+    const size_t at = text.find(L'$');
+    return at == std::wstring::npos ? text : text.replace(at, 1, dir);
+}
 
 }  // namespace
 
 TEST_F(ProductsTest, TablesKeepTheirIdentities) {
     std::set<std::wstring> names;
     for (int index = 1; index <= BorlandProductCount; ++index) {
-        EXPECT_EQ(BorlandProducts[index].InternalId, 1u << (index - 1)) << index;
         EXPECT_EQ(FindBorlandProduct(1u << (index - 1)), &BorlandProducts[index]) << index;
         names.insert(BorlandProducts[index].Name);
     }
@@ -116,139 +114,79 @@ TEST_F(ProductsTest, TablesKeepTheirIdentities) {
     EXPECT_EQ(FindBorlandProduct(0x3), nullptr) << "a key of two bits names no IDE";
 
     // Masks are distinct bits; every offered IDE is one of the list's IDEs, none offered twice.
-    const std::set<int> notOffered = {1, 2, 3, 4, 7, 9, 10};
     uint32_t masks = 0;
     uint32_t versions = 0;
     for (const TInstallChoice& choice : InstallChoices) {
         EXPECT_EQ(choice.Mask & (choice.Mask - 1), 0u) << choice.Caption;
         EXPECT_EQ(masks & choice.Mask, 0u) << choice.Caption;
-        masks |= choice.Mask;
         EXPECT_EQ(versions & choice.Versions, 0u) << choice.Caption;
+        EXPECT_TRUE(choice.Versions == 0 || FindBorlandProduct(choice.Versions)) << choice.Caption;
+        masks |= choice.Mask;
         versions |= choice.Versions;
-        if (choice.Versions != 0) {
-            const TBorlandProduct* product = FindBorlandProduct(choice.Versions);
-            ASSERT_NE(product, nullptr) << choice.Caption;
-            EXPECT_EQ(notOffered.count(static_cast<int>(product - BorlandProducts)), 0u)
-                << choice.Caption;
+    }
+}
+
+// One detection over IDEs registered in every way; then detecting again recomputes both fields.
+TEST_F(ProductsTest, DetectionReadsRootDirAndNeedsTheIdesTool) {
+    constexpr DWORD NoRootDir = REG_NONE;  // the machine key exists, but without "RootDir"
+    const struct {
+        int Index;
+        const wchar_t* Tools;
+        const wchar_t* Machine;  // nullptr: no machine key
+        DWORD MachineType;
+        const wchar_t* User;  // nullptr: no user key
+        bool Exists;
+        const wchar_t* RootDir;
+    } rows[] = {
+        {BDS2006, Dcc32, L"$", REG_SZ, nullptr, true, L"$"},
+        {RADStudio9, Dcc32, nullptr, REG_SZ, L"$", true, L"$"},
+        {Delphi2007, Dcc32, L"$", REG_SZ, L"C:\\UserCopy", true, L"$"},  // machine wins
+        {RADStudio22, Dcc32, L"$", NoRootDir, L"$", true, L"$"},
+        {13, Dcc32, L"$\\\\", REG_SZ, nullptr, true, L"$"},  // every backslash goes
+        {14, Dcc32, L"\\\\\\", REG_SZ, nullptr, false, L""},
+        {15, Make, L"$", REG_SZ, nullptr, false, L"$"},  // make.exe makes no Delphi
+        {CBuilder6, Make, nullptr, REG_SZ, L"$", true, L"$"},
+        {4, Dcc32, L"$", REG_SZ, nullptr, false, L"$"},     // dcc32.exe makes no C++Builder
+        {17, L"", L"$", REG_SZ, nullptr, false, L"$"},      // no bin directory
+        {18, nullptr, L"$", REG_SZ, nullptr, false, L"$"},  // the directory is gone
+        {19, L"bin", L"$", REG_SZ, nullptr, false, L"$"},   // bin is a file
+        {20, L"bin\\dcc32.exe\\", L"$", REG_SZ, nullptr, false, L"$"},  // the tool is a directory
+        {21, Dcc32, L"$", REG_EXPAND_SZ, nullptr, false, L""},          // counts as no value
+        {22, Dcc32, L"$", REG_EXPAND_SZ, L"$", true, L"$"},
+    };
+    std::set<int> registered;
+    for (const auto& row : rows) {
+        const std::wstring dir = MakeIde(L"IDE" + std::to_wstring(row.Index), row.Tools);
+        const wchar_t* key = BorlandProducts[row.Index].RegKey;
+        if (row.Machine)
+            SetRaw(HKEY_LOCAL_MACHINE, key, row.MachineType == NoRootDir ? L"Other" : L"RootDir",
+                   row.MachineType == NoRootDir ? REG_SZ : row.MachineType,
+                   Expand(row.Machine, dir));
+        if (row.User)
+            SetRaw(HKEY_CURRENT_USER, key, L"RootDir", REG_SZ, Expand(row.User, dir));
+        registered.insert(row.Index);
+    }
+
+    DetectProducts();
+
+    for (const auto& row : rows) {
+        const TBorlandProduct& product = BorlandProducts[row.Index];
+        const std::wstring dir = TempPath(L"IDE" + std::to_wstring(row.Index));
+        EXPECT_EQ(product.Exists, row.Exists) << product.Name;
+        EXPECT_EQ(product.RootDir, Expand(row.RootDir, dir)) << product.Name;
+    }
+    for (int index = 1; index <= BorlandProductCount; ++index) {
+        if (registered.count(index) == 0) {
+            EXPECT_FALSE(BorlandProducts[index].Exists) << index << ": nothing is registered";
+            EXPECT_EQ(BorlandProducts[index].RootDir, L"") << index;
         }
     }
-    EXPECT_EQ(std::wstring(InstallChoices[0].Caption), L"RAD Studio 11");
-    EXPECT_EQ(InstallChoices[0].Versions, BorlandProducts[RADStudio22].InternalId);
-    EXPECT_EQ(std::wstring(InstallChoices[22].Caption), L"C++Builder demo projects");
-}
 
-TEST_F(ProductsTest, DetectsFromTheMachineKeyThenFromTheUserKey) {
-    const std::wstring bds = InstallDelphi(BDS2006);
-    const std::wstring xe2 = MakeIde(L"XE2", true, false);
-    RegisterIde(HKEY_CURRENT_USER, RADStudio9, xe2);
-    // Both roots name an installation: the machine's wins.
-    const std::wstring machine = InstallDelphi(Delphi2007);
-    RegisterIde(HKEY_CURRENT_USER, Delphi2007, MakeIde(L"UserCopy", true, false));
-    // The machine key exists but has no "RootDir": the user's value is taken.
-    SetRaw(HKEY_LOCAL_MACHINE, BorlandProducts[RADStudio22].RegKey, L"Other", REG_SZ, L"x");
-    const std::wstring alexandria = MakeIde(L"Alexandria", true, false);
-    RegisterIde(HKEY_CURRENT_USER, RADStudio22, alexandria);
-
+    const std::wstring bds = TempPath(L"IDE11");
+    ASSERT_TRUE(DeleteFileW((bds + L"\\bin\\dcc32.exe").c_str()));
     DetectProducts();
-
-    EXPECT_TRUE(BorlandProducts[BDS2006].Exists);
+    EXPECT_FALSE(BorlandProducts[BDS2006].Exists);
     EXPECT_EQ(BorlandProducts[BDS2006].RootDir, bds);
-    EXPECT_TRUE(BorlandProducts[RADStudio9].Exists);
-    EXPECT_EQ(BorlandProducts[RADStudio9].RootDir, xe2);
-    EXPECT_TRUE(BorlandProducts[Delphi2007].Exists);
-    EXPECT_EQ(BorlandProducts[Delphi2007].RootDir, machine);
-    EXPECT_TRUE(BorlandProducts[RADStudio22].Exists);
-    EXPECT_EQ(BorlandProducts[RADStudio22].RootDir, alexandria);
-    int found = 0;
-    for (int index = 1; index <= BorlandProductCount; ++index)
-        found += BorlandProducts[index].Exists ? 1 : 0;
-    EXPECT_EQ(found, 4) << "nothing else is registered";
-    EXPECT_TRUE(BorlandProducts[Delphi7].RootDir.empty());
-}
-
-TEST_F(ProductsTest, RemovesEveryTrailingBackslashFromRootDir) {
-    const std::wstring root = MakeIde(L"IDE", true, false);
-    RegisterIde(HKEY_LOCAL_MACHINE, BDS2006, root + L"\\\\");
-    RegisterIde(HKEY_LOCAL_MACHINE, Delphi2007, L"\\\\\\");
-    DetectProducts();
-    EXPECT_EQ(BorlandProducts[BDS2006].RootDir, root);
-    EXPECT_TRUE(BorlandProducts[BDS2006].Exists);
-    EXPECT_EQ(BorlandProducts[Delphi2007].RootDir, L"") << "nothing but backslashes";
-    EXPECT_FALSE(BorlandProducts[Delphi2007].Exists);
-}
-
-TEST_F(ProductsTest, DelphiNeedsDcc32AndCBuilderNeedsMake) {
-    const std::wstring makeOnly = MakeIde(L"MakeOnly", false, true);
-    RegisterIde(HKEY_LOCAL_MACHINE, RADStudio22, makeOnly);
-    RegisterIde(HKEY_LOCAL_MACHINE, CBuilder4, MakeIde(L"BCB4", false, true));
-    RegisterIde(HKEY_LOCAL_MACHINE, CBuilder5, MakeIde(L"BCB5", false, true));
-    RegisterIde(HKEY_CURRENT_USER, CBuilder6, MakeIde(L"BCB6", false, true));
-    const std::wstring dccOnly = MakeIde(L"DccOnly", true, false);
-    RegisterIde(HKEY_LOCAL_MACHINE, 4, dccOnly);  // C++Builder 3
-
-    DetectProducts();
-
-    EXPECT_FALSE(BorlandProducts[RADStudio22].Exists) << "make.exe does not make a Delphi";
-    EXPECT_EQ(BorlandProducts[RADStudio22].RootDir, makeOnly) << "RootDir is kept";
-    EXPECT_TRUE(BorlandProducts[CBuilder4].Exists);
-    EXPECT_TRUE(BorlandProducts[CBuilder5].Exists);
-    EXPECT_TRUE(BorlandProducts[CBuilder6].Exists);
-    EXPECT_FALSE(BorlandProducts[4].Exists) << "dcc32.exe does not make a C++Builder";
-    EXPECT_EQ(BorlandProducts[4].RootDir, dccOnly);
-}
-
-TEST_F(ProductsTest, MissingDirectoriesOrToolsLeaveTheIdeUndetectedWithItsRootDir) {
-    const std::wstring noBin = TempPath(L"NoBin");
-    ASSERT_TRUE(CreateDirectoryW(noBin.c_str(), nullptr));
-    RegisterIde(HKEY_LOCAL_MACHINE, BDS2006, noBin);
-    const std::wstring gone = TempPath(L"Uninstalled");
-    RegisterIde(HKEY_LOCAL_MACHINE, Delphi2007, gone);
-    // "bin" is a file, not a directory.
-    const std::wstring binFile = TempPath(L"BinFile");
-    ASSERT_TRUE(CreateDirectoryW(binFile.c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(binFile + L"\\bin", ""));
-    RegisterIde(HKEY_LOCAL_MACHINE, RADStudio9, binFile);
-    // The tool is a directory, not a file.
-    const std::wstring toolDir = MakeIde(L"ToolDir", false, false);
-    ASSERT_TRUE(CreateDirectoryW((toolDir + L"\\bin\\dcc32.exe").c_str(), nullptr));
-    RegisterIde(HKEY_LOCAL_MACHINE, RADStudio22, toolDir);
-
-    DetectProducts();
-
-    for (int index : {BDS2006, Delphi2007, RADStudio9, RADStudio22})
-        EXPECT_FALSE(BorlandProducts[index].Exists) << index;
-    EXPECT_EQ(BorlandProducts[BDS2006].RootDir, noBin);
-    EXPECT_EQ(BorlandProducts[Delphi2007].RootDir, gone);
-    EXPECT_EQ(BorlandProducts[RADStudio9].RootDir, binFile);
-    EXPECT_EQ(BorlandProducts[RADStudio22].RootDir, toolDir);
-}
-
-TEST_F(ProductsTest, ExpandableRootDirIsNotRead) {
-    const std::wstring root = MakeIde(L"IDE", true, false);
-    RegisterIde(HKEY_LOCAL_MACHINE, BDS2006, root, REG_EXPAND_SZ);
-    // An expandable machine value counts as no value: the user's REG_SZ is taken.
-    const std::wstring user = MakeIde(L"UserIDE", true, false);
-    RegisterIde(HKEY_LOCAL_MACHINE, Delphi2007, root, REG_EXPAND_SZ);
-    RegisterIde(HKEY_CURRENT_USER, Delphi2007, user);
-
-    DetectProducts();
-
-    EXPECT_FALSE(BorlandProducts[BDS2006].Exists);
-    EXPECT_EQ(BorlandProducts[BDS2006].RootDir, L"");
-    EXPECT_TRUE(BorlandProducts[Delphi2007].Exists);
-    EXPECT_EQ(BorlandProducts[Delphi2007].RootDir, user);
-}
-
-TEST_F(ProductsTest, DetectingAgainRecomputesBothFields) {
-    const std::wstring root = InstallDelphi(BDS2006);
-    DetectProducts();
-    ASSERT_TRUE(BorlandProducts[BDS2006].Exists);
-
-    ASSERT_TRUE(DeleteFileW((root + L"\\bin\\dcc32.exe").c_str()));
-    DetectProducts();
-    EXPECT_FALSE(BorlandProducts[BDS2006].Exists);
-    EXPECT_EQ(BorlandProducts[BDS2006].RootDir, root);
-
     ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, BorlandProducts[BDS2006].RegKey), ERROR_SUCCESS);
     DetectProducts();
     EXPECT_FALSE(BorlandProducts[BDS2006].Exists);
@@ -258,123 +196,67 @@ TEST_F(ProductsTest, DetectingAgainRecomputesBothFields) {
 TEST_F(ProductsTest, FirstInstallationChecksTheDetectedIdesAndTheRowsWithoutIde) {
     InstallDelphi(BDS2006);
     InstallDelphi(RADStudio22);
-    RegisterIde(HKEY_LOCAL_MACHINE, CBuilder6, MakeIde(L"BCB6", false, true));
+    InstallDelphi(Delphi7);  // detected and selected, but without a row
+    SetRaw(HKEY_LOCAL_MACHINE, BorlandProducts[CBuilder6].RegKey, L"RootDir", REG_SZ,
+           MakeIde(L"BCB6", Make));
     DetectProducts();
     PreselectProducts(0);
     InitChoiceChecks(0);
 
+    const uint32_t detected = BorlandProducts[BDS2006].InternalId |
+                              BorlandProducts[RADStudio22].InternalId |
+                              BorlandProducts[CBuilder6].InternalId;
     for (const TInstallChoice& choice : InstallChoices) {
-        const bool detected = choice.Versions == BorlandProducts[BDS2006].InternalId ||
-                              choice.Versions == BorlandProducts[RADStudio22].InternalId ||
-                              choice.Versions == BorlandProducts[CBuilder6].InternalId;
-        const bool withoutIde = choice.Versions == 0;
-        EXPECT_EQ(choice.Checked, detected || withoutIde) << choice.Caption;
-        EXPECT_EQ(IsChoiceEnabled(choice), detected || withoutIde) << choice.Caption;
+        const bool expected = choice.Versions == 0 || (choice.Versions & detected) != 0;
+        EXPECT_EQ(choice.Checked, expected) << choice.Caption;
+        EXPECT_EQ(IsChoiceEnabled(choice), expected) << choice.Caption;
     }
-    EXPECT_TRUE(RowWithMask(ContextHelpMask).Checked);
-    EXPECT_TRUE(RowWithMask(DemosMask).Checked);
     EXPECT_TRUE(BorlandProducts[BDS2006].Selected);
+    EXPECT_TRUE(BorlandProducts[Delphi7].Selected);
     EXPECT_FALSE(BorlandProducts[Delphi2007].Selected);
 }
 
-TEST_F(ProductsTest, ADetectedIdeWithoutRowIsSelectedButNeverOffered) {
-    InstallDelphi(Delphi7);
-    DetectProducts();
-    PreselectProducts(0);
-    InitChoiceChecks(0);
-    EXPECT_TRUE(BorlandProducts[Delphi7].Selected);
-    const TChoiceMasks masks = CheckedChoiceMasks();
-    EXPECT_EQ(masks.Versions, 0u);
-    EXPECT_EQ(masks.Items, ContextHelpMask | DemosMask);
-}
-
-TEST_F(ProductsTest, PreselectionFollowsThePreviousIdes) {
+TEST_F(ProductsTest, PreviousChoicesDecideTheirRowsByDetectionAndLeaveTheOthers) {
     InstallDelphi(BDS2006);
     InstallDelphi(Delphi2007);
     DetectProducts();
     const uint32_t bds = BorlandProducts[BDS2006].InternalId;
-    const uint32_t notInstalled = BorlandProducts[RADStudio9].InternalId;
+    // A record value with the sign bit set is below 1: as on a first installation.
+    PreselectProducts(static_cast<int32_t>(0x80000000u | bds));
+    EXPECT_TRUE(BorlandProducts[Delphi2007].Selected);
+    EXPECT_FALSE(BorlandProducts[RADStudio9].Selected);
 
-    PreselectProducts(static_cast<int32_t>(bds | notInstalled));
+    PreselectProducts(static_cast<int32_t>(bds | BorlandProducts[RADStudio9].InternalId));
     EXPECT_TRUE(BorlandProducts[BDS2006].Selected);
     EXPECT_FALSE(BorlandProducts[Delphi2007].Selected) << "not chosen last time";
     EXPECT_FALSE(BorlandProducts[RADStudio9].Selected) << "chosen last time, but gone";
-
-    // A record value with the sign bit set is below 1: as on a first installation.
-    PreselectProducts(static_cast<int32_t>(0x80000000u | bds));
-    EXPECT_TRUE(BorlandProducts[BDS2006].Selected);
-    EXPECT_TRUE(BorlandProducts[Delphi2007].Selected);
-    EXPECT_FALSE(BorlandProducts[RADStudio9].Selected);
-}
-
-TEST_F(ProductsTest, NoPreviousIdesButPreviousItemsChecksExactlyThoseRows) {
-    InstallDelphi(BDS2006);
-    InstallDelphi(Delphi2007);
-    DetectProducts();
-    PreselectProducts(0);
-    EXPECT_TRUE(BorlandProducts[BDS2006].Selected) << "versions 0 means first installation";
-    EXPECT_TRUE(BorlandProducts[Delphi2007].Selected);
-
-    InitChoiceChecks(static_cast<int32_t>(RowOf(Delphi2007).Mask | ContextHelpMask));
+    RowOf(RADStudio22).Checked = true;  // outside the previous items: keeps its mark
+    // Delphi 2007's row was checked, its IDE not among the versions: the row follows detection.
+    InitChoiceChecks(static_cast<int32_t>(RowOf(BDS2006).Mask | RowOf(RADStudio9).Mask |
+                                          RowOf(Delphi2007).Mask | DemosMask));
     for (const TInstallChoice& choice : InstallChoices) {
-        const bool expected = &choice == &RowOf(Delphi2007) || choice.Mask == ContextHelpMask;
+        const bool expected = &choice == &RowOf(BDS2006) || &choice == &RowOf(Delphi2007) ||
+                              &choice == &RowOf(RADStudio22) || choice.Mask == DemosMask;
         EXPECT_EQ(choice.Checked, expected) << choice.Caption;
     }
-}
-
-TEST_F(ProductsTest, APreviouslyChosenIdeThatIsGoneComesUpUncheckedAndDisabled) {
-    InstallDelphi(BDS2006);
-    InstallDelphi(Delphi2007);
-    DetectProducts();
-    const int32_t previousVersions = static_cast<int32_t>(BorlandProducts[BDS2006].InternalId |
-                                                          BorlandProducts[RADStudio9].InternalId);
-    // Delphi 2007's row was checked, its IDE not among the versions: the row follows detection.
-    const int32_t previousItems = static_cast<int32_t>(
-        RowOf(BDS2006).Mask | RowOf(RADStudio9).Mask | RowOf(Delphi2007).Mask | DemosMask);
-    PreselectProducts(previousVersions);
-    InitChoiceChecks(previousItems);
-
-    EXPECT_FALSE(BorlandProducts[Delphi2007].Selected);
-    EXPECT_TRUE(RowOf(Delphi2007).Checked);
-    EXPECT_TRUE(RowOf(BDS2006).Checked);
     EXPECT_TRUE(IsChoiceEnabled(RowOf(BDS2006)));
-    EXPECT_FALSE(RowOf(RADStudio9).Checked);
-    EXPECT_FALSE(IsChoiceEnabled(RowOf(RADStudio9)));
-    EXPECT_TRUE(RowWithMask(DemosMask).Checked);
-    EXPECT_FALSE(RowWithMask(ContextHelpMask).Checked) << "not chosen last time";
+    EXPECT_FALSE(IsChoiceEnabled(RowOf(RADStudio9))) << "chosen last time, but gone";
     EXPECT_TRUE(IsChoiceEnabled(RowWithMask(ContextHelpMask))) << "a row without IDE is enabled";
-}
-
-TEST_F(ProductsTest, RowsOutsideThePreviousItemsKeepTheirMark) {
-    InstallDelphi(BDS2006);
-    DetectProducts();
-    RowOf(Delphi2007).Checked = true;
-    InitChoiceChecks(static_cast<int32_t>(RowOf(BDS2006).Mask));
-    EXPECT_TRUE(RowOf(BDS2006).Checked);
-    EXPECT_TRUE(RowOf(Delphi2007).Checked) << "not in the previous items: left as it was";
 }
 
 TEST_F(ProductsTest, LeavingTheListTurnsTheChecksIntoTheTwoMasks) {
     std::array<bool, InstallChoiceCount> checked{};
-    checked[21] = true;  // "Context help files" alone
+    for (const TInstallChoice* row :
+         {&RowOf(RADStudio22), &RowOf(CBuilder6), &RowWithMask(DemosMask)})
+        checked[row - InstallChoices] = true;
+    RowWithMask(ContextHelpMask).Checked = true;
     InstallVersions = 0xFFFF;
     InstallItems = 0xFFFF;
     StoreChoiceChecks(checked);
-    EXPECT_EQ(InstallVersions, 0u);
-    EXPECT_EQ(InstallItems, 0x80u);
-    EXPECT_TRUE(InstallChoices[21].Checked);
-
-    checked = {};
-    checked[0] = true;   // RAD Studio 11
-    checked[18] = true;  // C++Builder 6
-    checked[22] = true;  // demos
-    StoreChoiceChecks(checked);
-    EXPECT_EQ(InstallVersions, 0x8000000u | 0x80u);
-    EXPECT_EQ(InstallItems, 0x20000000u | 0x40u | 0x200u);
-    EXPECT_FALSE(InstallChoices[21].Checked) << "the rows carry the last choice";
-    const TChoiceMasks masks = CheckedChoiceMasks();
-    EXPECT_EQ(masks.Versions, InstallVersions);
-    EXPECT_EQ(masks.Items, InstallItems);
+    EXPECT_EQ(InstallVersions,
+              BorlandProducts[RADStudio22].InternalId | BorlandProducts[CBuilder6].InternalId);
+    EXPECT_EQ(InstallItems, RowOf(RADStudio22).Mask | RowOf(CBuilder6).Mask | DemosMask);
+    EXPECT_FALSE(RowWithMask(ContextHelpMask).Checked) << "the rows carry the last choice";
 
     StoreChoiceChecks({});
     EXPECT_EQ(InstallVersions, 0u);

@@ -3,6 +3,7 @@
 // leave out of their registry comparisons; the uninstall entry's removal is tested in-process.
 #include "product/UUtils.h"
 #include "script/UScriptItems.h"
+#include "support/UHandles.h"
 #include "tests/TestSupport.h"
 #include "uninstall/UUninstLog.h"
 
@@ -14,16 +15,18 @@ namespace {
 
 bool DirectoryIsEmpty(const std::wstring& dir) {
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return true;
+    const handles::FindHandle search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
     bool empty = true;
-    do {
-        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0)
-            empty = false;
-    } while (empty && FindNextFileW(search, &entry));
-    FindClose(search);
+    for (bool more = bool(search); more && empty; more = FindNextFileW(search.get(), &entry))
+        empty = wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0;
     return empty;
+}
+
+bool HasText(HWND dialog, const std::wstring& text) {
+    for (const std::wstring& child : ChildTexts(dialog))
+        if (child == text)
+            return true;
+    return false;
 }
 
 std::string Record(uint32_t kind, uint32_t code, int32_t dirCode, const std::wstring& text) {
@@ -68,13 +71,15 @@ protected:
 
     std::string Log() const {
         std::string log(UninstLogMagic, UninstMagicSize);
-        const std::wstring header[] = {
-            L"Velkora", L"4.07", L"Standard Edition", FInstall, L"Software\\Brightmoss\\Velkora",
-            FEntryName};
-        const uint32_t codes[] = {1, 2, 3, 4, 5, 7};
-        for (int i = 0; i < 6; ++i)
-            log += Record(siProductInfo, codes[i], 0, header[i]);
-        log += Record(siProductInfo, 6, 0, L"");
+        const std::pair<uint32_t, std::wstring> header[] = {{1, L"Velkora"},
+                                                            {2, L"4.07"},
+                                                            {3, L"Standard Edition"},
+                                                            {4, FInstall},
+                                                            {5, L"Software\\Brightmoss\\Velkora"},
+                                                            {7, FEntryName},
+                                                            {6, L""}};
+        for (const auto& [code, text] : header)
+            log += Record(siProductInfo, code, 0, text);
         log += Record(siCreateDir, 0, dcInstall, L"");  // the installation directory
         log += Record(siCreateDir, 0, dcInstall, L"Source");
         log += Record(siExtractFile, 0, dcInstall, L"Source\\a.pas");
@@ -82,6 +87,21 @@ protected:
         log += Record(siExtractFileIfNewer, 0, dcInstall, L"unbrm.exe");
         log += Record(siCreateRegKey, 0x80000001, 0, FProductKey);
         return log;
+    }
+
+    // Starts the uninstaller on the log; answers the child, started.
+    void Start(ChildProcess& child, const std::wstring& switches) const {
+        StartProcess(child, FInstall + L"\\unbrm.exe", switches + L"\"" + LogPath() + L"\"",
+                     FInstall);
+        ASSERT_TRUE(child) << child.StartError;
+    }
+    // The exit code of a silent run, or STILL_ACTIVE when it did not end.
+    DWORD RunSilently() const {
+        ChildProcess child;
+        Start(child, L"/S ");
+        DWORD exitCode = STILL_ACTIVE;
+        child.Wait(20000, exitCode);
+        return exitCode;
     }
 
     bool Removed() const {
@@ -99,15 +119,11 @@ protected:
 
 TEST_F(UnbrmProgram, AsksThenRemovesTheInstallationWithItsOwnDirectoryAndItsCopy) {
     ChildProcess child;
-    StartProcess(child, FInstall + L"\\unbrm.exe", L"\"" + LogPath() + L"\"", FInstall);
-    ASSERT_TRUE(child) << child.StartError;
+    Start(child, L"");
     HWND question = WaitForWindow(L"#32770", L"Velkora Uninstall", child.Info.dwProcessId, 20000);
     ASSERT_NE(question, nullptr);
-    bool asked = false;
-    for (const std::wstring& text : ChildTexts(question))
-        asked = asked || text == L"Do you want to completely remove \"Standard Edition of Velkora "
-                                 L"v4.07\" and all of its components?";
-    EXPECT_TRUE(asked);
+    EXPECT_TRUE(HasText(question, L"Do you want to completely remove \"Standard Edition of "
+                                  L"Velkora v4.07\" and all of its components?"));
     EXPECT_TRUE(Untouched());
     PostMessageW(question, WM_COMMAND, IDYES, 0);
     DWORD exitCode = STILL_ACTIVE;
@@ -124,38 +140,24 @@ TEST_F(UnbrmProgram, AsksThenRemovesTheInstallationWithItsOwnDirectoryAndItsCopy
               L"Performing uninstall of the \"Standard Edition of Velkora v4.07\"...");
     EXPECT_EQ(WindowText(GetDlgItem(progress, 260)), L"Removing directory");
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(progress, 1009)));
-    bool told = false;
-    for (const std::wstring& text : ChildTexts(done))
-        told = told || text == L"\"Standard Edition of Velkora v4.07\" was successfully removed "
-                               L"from your computer.";
-    EXPECT_TRUE(told);
+    EXPECT_TRUE(HasText(done, L"\"Standard Edition of Velkora v4.07\" was successfully removed "
+                              L"from your computer."));
     EXPECT_TRUE(Removed());
     PostMessageW(done, WM_COMMAND, IDOK, 0);
-
     EXPECT_TRUE(Eventually([&] { return DirectoryIsEmpty(FCopies); }, 20000))
         << "the temporary copy stayed";
 }
 
-TEST_F(UnbrmProgram, SilentRemovalNeedsNoWindow) {
-    ChildProcess child;
-    StartProcess(child, FInstall + L"\\unbrm.exe", L"/S \"" + LogPath() + L"\"", FInstall);
-    ASSERT_TRUE(child) << child.StartError;
-    DWORD exitCode = STILL_ACTIVE;
-    ASSERT_TRUE(child.Wait(20000, exitCode));
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_TRUE(Eventually([&] { return Removed() && DirectoryIsEmpty(FCopies); }, 20000));
-}
-
-TEST_F(UnbrmProgram, SilentRemovalOfADamagedLogRemovesNothingAndFails) {
+// A silent run needs no window: a damaged log fails and removes nothing, a sound one removes all.
+TEST_F(UnbrmProgram, SilentRemovalRejectsADamagedLogThenRemovesTheInstallation) {
     std::string log = Log();
     log[log.size() - 1] = '\x7F';  // the last RecLen now reaches far before the file's start
     ASSERT_TRUE(WriteFileBytes(LogPath(), log));
-    ChildProcess child;
-    StartProcess(child, FInstall + L"\\unbrm.exe", L"/S \"" + LogPath() + L"\"", FInstall);
-    ASSERT_TRUE(child) << child.StartError;
-    DWORD exitCode = STILL_ACTIVE;
-    ASSERT_TRUE(child.Wait(20000, exitCode));
-    EXPECT_EQ(exitCode, 2u);
+    EXPECT_EQ(RunSilently(), 2u);
     EXPECT_TRUE(Untouched());
     EXPECT_TRUE(DirectoryIsEmpty(FCopies));
+
+    ASSERT_TRUE(WriteFileBytes(LogPath(), Log()));
+    EXPECT_EQ(RunSilently(), 0u);
+    EXPECT_TRUE(Eventually([&] { return Removed() && DirectoryIsEmpty(FCopies); }, 20000));
 }

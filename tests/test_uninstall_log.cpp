@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <random>
 
 using namespace vktest;
@@ -16,19 +16,24 @@ std::string Utf16Bytes(const std::wstring& text) {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
 }
 
-// The 16 bytes of a record with an empty text, spelled out field by field.
-std::string EmptyRecordBytes(uint32_t kind, uint32_t code, uint32_t dirCode) {
+// A record spelled out field by field: Kind, Code, DirCode, TextLen, Text, RecLen, little-endian.
+std::string RecordBytes(uint32_t kind, uint32_t code, uint32_t dirCode, const std::string& text) {
     std::string out;
-    for (uint32_t value : {kind, code, dirCode})
-        for (int shift = 0; shift < 32; shift += 8)
-            out.push_back(static_cast<char>((value >> shift) & 0xFF));
-    out += std::string("\x00\x00\x10\x00", 4);
+    auto put = [&out](size_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    put(kind, 4);
+    put(code, 4);
+    put(dirCode, 4);
+    put(text.size(), 2);
+    out += text;
+    put(text.size() + 16, 2);
     return out;
 }
 
-uint16_t Le16(const std::string& bytes, size_t at) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[at]) |
-                                 (static_cast<uint8_t>(bytes[at + 1]) << 8));
+std::string Ascii(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
 }
 
 LONGLONG FileSize(const std::wstring& path) {
@@ -38,49 +43,55 @@ LONGLONG FileSize(const std::wstring& path) {
     return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
 const TPackageFile CopyDestination{L"vkl40.bpl", dcSystem};
 
 }  // namespace
 
 using InstallLogTest = InstallStateTest;
 
-TEST_F(InstallLogTest, HeaderLinesAreUtf16WithoutByteOrderMarkAndEndInCrLf) {
+// Both logs reach their files with every write; a second run replaces them. The install log's
+// lines are UTF-16 without byte-order mark, end in CR LF, and name only the chosen IDEs that are
+// selected (none: the line keeps its blank).
+TEST_F(InstallLogTest, EveryWriteReachesTheFileAtOnceAndASecondRunReplacesBothLogs) {
     InstallDir = TempPath(L"Lib Dir");
+    const std::wstring installLog = InstallDir + L"\\install.log";
+    const std::wstring uninstLog = InstallDir + L"\\uninst.log";
     InstallVersions = BorlandProducts[5].InternalId | BorlandProducts[11].InternalId |
                       BorlandProducts[12].InternalId;
     for (int i = 1; i <= BorlandProductCount; ++i)
-        BorlandProducts[i].Selected = false;
-    BorlandProducts[5].Selected = true;
-    BorlandProducts[11].Selected = true;
-    BorlandProducts[28].Selected = true;  // selected, but not among InstallVersions
+        BorlandProducts[i].Selected = i == 5 || i == 11 || i == 28;  // 28: not among the versions
+    std::vector<TScriptItem> items = HeaderItems();
+    for (int i = 0; i < 5; ++i)
+        items.push_back(Item(siExtractFile, L"Source\\file.pas", dcInstall));
+    const std::wstring header = std::wstring(L"Start installation for ") + sProductType +
+                                L" of Velkora v4.07\r\nRootPath: " + InstallDir +
+                                L"\r\nBorland products: ";
+    const std::wstring first = header + L"CBuilder4,BDS2006\r\nCreating directory: x...Success\r\n";
     {
-        TScriptProbe script(nullptr, 0);
+        TScriptProbe script(items.data(), static_cast<int>(items.size()));
         EXPECT_EQ(script.Start(), 0);
         script.WriteLog(L"Creating directory: x...Success");
+        EXPECT_EQ(FileSize(installLog), static_cast<LONGLONG>(first.size() * sizeof(wchar_t)));
+        EXPECT_EQ(FileSize(uninstLog), 7);
+        script.RecordAll();
     }
-    const std::wstring expected = std::wstring(L"Start installation for ") + sProductType +
-                                  L" of Velkora v4.07\r\nRootPath: " + InstallDir +
-                                  L"\r\nBorland products: CBuilder4,BDS2006\r\n"
-                                  L"Creating directory: x...Success\r\n";
-    EXPECT_TRUE(ReadFileBytes(InstallDir + L"\\install.log") == Utf16Bytes(expected));
-}
+    EXPECT_TRUE(ReadFileBytes(installLog) == Utf16Bytes(first));
 
-TEST_F(InstallLogTest, WithoutChosenIdesTheProductLineKeepsItsBlank) {
-    InstallDir = TempPath(L"Inst");
     InstallVersions = 0;
-    { TScriptProbe(nullptr, 0).Start(); }
-    const std::string log = ReadFileBytes(InstallDir + L"\\install.log");
-    EXPECT_NE(log.find(Utf16Bytes(L"\r\nBorland products: \r\n")), std::string::npos);
-}
-
-TEST_F(InstallLogTest, EveryWriteReachesTheFileAtOnce) {
-    InstallDir = TempPath(L"Inst");
-    TScriptProbe script(nullptr, 0);
-    script.Start();
-    const LONGLONG afterHeader = FileSize(InstallDir + L"\\install.log");
-    script.WriteLog(L"abc");
-    EXPECT_EQ(FileSize(InstallDir + L"\\install.log"), afterHeader + 10);
-    EXPECT_EQ(FileSize(InstallDir + L"\\uninst.log"), 7);
+    const std::vector<TScriptItem> headerOnly = HeaderItems();
+    {
+        TScriptProbe script(headerOnly.data(), static_cast<int>(headerOnly.size()));
+        script.Start();
+        script.RecordAll();
+    }
+    EXPECT_TRUE(ReadFileBytes(installLog) == Utf16Bytes(header + L"\r\n"));
+    const std::string uninst = ReadFileBytes(uninstLog);
+    EXPECT_EQ(ValidateUninstLog(Bytes(uninst)), ulOk);
+    EXPECT_EQ(uninst.find("file.pas"), std::string::npos);
 }
 
 TEST_F(InstallLogTest, AnUninstallLogThatCannotBeCreatedIsReportedInTheInstallLog) {
@@ -104,17 +115,7 @@ TEST_F(InstallLogTest, AnUninstallLogThatCannotBeCreatedIsReportedInTheInstallLo
     EXPECT_TRUE(log.compare(log.size() - line.size(), line.size(), line) == 0);
 }
 
-TEST_F(InstallLogTest, LogSwitchedOffWritesNoInstallLog) {
-    InstallDir = TempPath(L"Inst");
-    TScriptProbe script(nullptr, 0);
-    script.SetLogEnable(false);
-    script.Start();
-    script.WriteLog(L"lost");
-    script.Stop();
-    EXPECT_FALSE(PathExists(InstallDir + L"\\install.log"));
-    EXPECT_EQ(ReadFileBytes(InstallDir + L"\\uninst.log"), "UNBRM02");
-}
-
+// With the install log switched off only the uninstall log is written.
 TEST_F(InstallLogTest, RecordsAreByteExact) {
     // The tests' C locale cannot name files outside ASCII, so the log lives in an ASCII directory
     // and the accented name is what the installation directory reads while the records go out.
@@ -130,64 +131,28 @@ TEST_F(InstallLogTest, RecordsAreByteExact) {
         TScriptProbe script(items.data(), static_cast<int>(items.size()));
         script.SetLogEnable(false);
         script.Start();
-        InstallDir = TempPath(
-            L"B\u00e9b\u00e9 \u00c5ngstr\u00f6m");  // 4 accented letters: 2 UTF-8 bytes each
+        script.WriteLog(L"lost");
+        InstallDir = TempPath(L"B\u00e9b\u00e9 \u00c5ngstr\u00f6m");
         script.RecordAll();
     }
-    const std::string log = ReadFileBytes(logPath);
-
-    ASSERT_EQ(log.substr(0, 7), "UNBRM02");
-    // Walk the records by their own lengths and keep where each begins.
-    std::vector<size_t> starts;
-    for (size_t at = 7; at + 16 <= log.size(); at += Le16(log, at + 12) + 16u)
-        starts.push_back(at);
-    ASSERT_EQ(starts.size(), items.size());
-
-    const size_t dirRecord = starts[3];  // code 4: the installation directory
-    const std::string dirUtf8 = ToUtf8(InstallDir);
-    EXPECT_EQ(dirUtf8.size(), InstallDir.size() + 4);
-    EXPECT_EQ(Le16(log, dirRecord + 12), dirUtf8.size());
-    EXPECT_EQ(log.substr(dirRecord + 14, dirUtf8.size()), dirUtf8);
-    EXPECT_EQ(Le16(log, starts[4] - 2), dirUtf8.size() + 16);
-
-    // Code 6, the turning mark, is the 16-byte record of an empty text.
-    EXPECT_TRUE(log.substr(starts[6], 16) == EmptyRecordBytes(0x0001400E, 6, 0));
-    EXPECT_TRUE(log.substr(starts[8], 16) == EmptyRecordBytes(0x00018001, 0, dcInstall));
-    // Flags stand in the high half of Kind.
-    EXPECT_EQ(Le16(log, starts[7] + 2), 0x0003);
-    EXPECT_EQ(log.substr(starts[0] + 14, 7), "Velkora");
+    const std::string dirUtf8 = Ascii(TempDir) + "\\B\xC3\xA9"
+                                                 "b\xC3\xA9 \xC3\x85ngstr\xC3\xB6m";
+    std::string expected = "UNBRM02";
+    const std::pair<uint32_t, std::string> header[] = {{1, Ascii(sProductName)},
+                                                       {2, Ascii(sProductVersion)},
+                                                       {3, Ascii(sProductType)},
+                                                       {4, dirUtf8},
+                                                       {5, Ascii(sProductRegKey)},
+                                                       {7, Ascii(sUninstallEntryName)},
+                                                       {6, ""}};
+    for (const auto& [code, text] : header)
+        expected += RecordBytes(0x10000 | siProductInfo, code, 0, text);
+    expected += RecordBytes(0x30000 | siExtractFile, 0, dcInstall, "Source\\a.pas");  // flags high
+    expected += RecordBytes(0x10000 | siCreateDir, 0, dcInstall, "");
     // The copy names its destination, with the destination's directory code.
-    const size_t copyRecord = starts[9];
-    EXPECT_EQ(static_cast<uint8_t>(log[copyRecord + 8]), dcSystem);
-    EXPECT_EQ(log.substr(copyRecord + 14, Le16(log, copyRecord + 12)), "vkl40.bpl");
-    EXPECT_EQ(Le16(log, log.size() - 2), 16 + 9);
-    EXPECT_EQ(log.size(), starts[9] + 25);
-}
-
-TEST_F(InstallLogTest, ASecondRunReplacesBothLogs) {
-    InstallDir = TempPath(L"Inst");
-    std::vector<TScriptItem> items = HeaderItems();
-    for (int i = 0; i < 5; ++i)
-        items.push_back(Item(siExtractFile, L"Source\\file.pas", dcInstall));
-    {
-        TScriptProbe script(items.data(), static_cast<int>(items.size()));
-        script.Start();
-        script.RecordAll();
-        script.WriteLog(L"first run");
-    }
-    const std::vector<TScriptItem> header = HeaderItems();
-    {
-        TScriptProbe script(header.data(), static_cast<int>(header.size()));
-        script.Start();
-        script.RecordAll();
-    }
-    const std::string uninst = ReadFileBytes(InstallDir + L"\\uninst.log");
-    EXPECT_EQ(ValidateUninstLog(
-                  TLogBytes(reinterpret_cast<const uint8_t*>(uninst.data()), uninst.size())),
-              ulOk);
-    EXPECT_EQ(uninst.find("file.pas"), std::string::npos);
-    EXPECT_TRUE(ReadFileBytes(InstallDir + L"\\install.log") ==
-                Utf16Bytes(InstallLogHeader() + L"\r\n"));
+    expected += RecordBytes(0x10000 | siCopyFileTo, 0, dcSystem, "vkl40.bpl");
+    EXPECT_EQ(ReadFileBytes(logPath), expected);
+    EXPECT_FALSE(PathExists(TempPath(L"Inst\\install.log")));
 }
 
 TEST(UninstRecordTest, ATextTooLongForARecordGivesNoRecord) {
@@ -198,10 +163,6 @@ TEST(UninstRecordTest, ATextTooLongForARecordGivesNoRecord) {
 // ---- Validation of damaged logs ----
 
 namespace {
-
-std::vector<uint8_t> Bytes(const std::string& text) {
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
 
 std::string SoundLog() {
     std::string log(UninstLogMagic, 7);
@@ -220,30 +181,26 @@ public:
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         FPage = info.dwPageSize;
-        FDataPages = (capacity + FPage - 1) / FPage;
-        FBase = static_cast<uint8_t*>(VirtualAlloc(nullptr, (FDataPages + 2) * FPage,
-                                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        FData = (capacity + FPage - 1) / FPage * FPage;
+        FBase = static_cast<uint8_t*>(
+            VirtualAlloc(nullptr, FData + 2 * FPage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         DWORD old = 0;
         FGuarded = FBase && VirtualProtect(FBase, FPage, PAGE_NOACCESS, &old) &&
-                   VirtualProtect(FBase + (FDataPages + 1) * FPage, FPage, PAGE_NOACCESS, &old);
+                   VirtualProtect(FBase + FPage + FData, FPage, PAGE_NOACCESS, &old);
     }
-    ~GuardedBuffer() {
-        if (FBase)
-            VirtualFree(FBase, 0, MEM_RELEASE);
-    }
+    ~GuardedBuffer() { VirtualFree(FBase, 0, MEM_RELEASE); }
     bool Ready() const { return FGuarded; }
     // The bytes, placed right after the front guard or right before the back guard.
     TLogBytes Place(const std::vector<uint8_t>& bytes, bool atEnd) {
-        uint8_t* start = FBase + FPage + (atEnd ? FDataPages * FPage - bytes.size() : 0);
-        if (!bytes.empty())
-            std::memcpy(start, bytes.data(), bytes.size());
+        uint8_t* start = FBase + FPage + (atEnd ? FData - bytes.size() : 0);
+        std::copy(bytes.begin(), bytes.end(), start);
         return TLogBytes(start, bytes.size());
     }
 
 private:
     uint8_t* FBase = nullptr;
     size_t FPage = 0;
-    size_t FDataPages = 0;
+    size_t FData = 0;
     bool FGuarded = false;
 };
 
@@ -382,7 +339,6 @@ TEST_F(InstallLogTest, DamagedLogsAreRejectedOrReadWithinTheirBuffer) {
     }
 
     std::printf("Damaged logs tried: %ld, accepted as sound: %ld\n", tried, accepted);
-    EXPECT_GE(tried, 100000);
     EXPECT_TRUE(failures.empty()) << failures.front();
     // Truncations at record boundaries after the header, for one, are sound shorter logs.
     EXPECT_GT(accepted, 0);
