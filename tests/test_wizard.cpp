@@ -9,36 +9,11 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 
 using namespace vktest;
 
 namespace {
-
-// Answers the next message box with the given caption by pressing a button, from a second
-// thread (the box runs its own modal loop in the test's thread). Texts() are the box's texts,
-// none when no box came.
-class BoxAnswerer {
-public:
-    BoxAnswerer(const wchar_t* caption, int button)
-        : FThread([this, caption, button] {
-              if (HWND box = WaitForWindow(L"#32770", caption, GetCurrentProcessId(), 10000)) {
-                  FTexts = ChildTexts(box);
-                  PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-              }
-          }) {}
-    ~BoxAnswerer() { Texts(); }
-    std::vector<std::wstring> Texts() {
-        if (FThread.joinable())
-            FThread.join();
-        return FTexts;
-    }
-
-private:
-    std::vector<std::wstring> FTexts;
-    std::thread FThread;
-};
 
 class WizardTest : public SandboxTest {
 protected:
@@ -173,14 +148,21 @@ TEST_F(WizardTest, NextAndBackWalkThePagesWithTheirTextsAndControls) {
 TEST_F(WizardTest, CancelAsksAndNoKeepsThePage) {
     Open();
     Command(idcNext);
-    // Cancels by msg, answers the question with button; whether the question was asked.
+    // Cancels by msg; a second thread answers the question with button (the box runs its own
+    // modal loop in this thread). Whether the question was asked.
     const auto cancel = [this](UINT msg, int button) {
-        BoxAnswerer box(L"Install", button);
+        std::vector<std::wstring> texts;
+        std::thread answerer([&] {
+            if (HWND box = WaitForWindow(L"#32770", L"Install", GetCurrentProcessId(), 10000)) {
+                texts = ChildTexts(box);
+                PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+            }
+        });
         SendMessageW(Dialog, msg, msg == WM_COMMAND ? IDCANCEL : 0, 0);
-        // The close box arrives as a posted Cancel: the test's own loop delivers it.
+        // The close box arrives as a posted Cancel: this thread's loop delivers it.
         for (MSG posted; PeekMessageW(&posted, nullptr, 0, 0, PM_REMOVE);)
             DispatchMessageW(&posted);
-        const auto texts = box.Texts();
+        answerer.join();
         return std::count(texts.begin(), texts.end(),
                           L"Are you sure you want to cancel the install?") == 1;
     };
@@ -240,7 +222,7 @@ TEST_F(WizardTest, APreviousInstallationIsAnnouncedAndItsRowsChecked) {
     EXPECT_EQ(CustomizeItems, 0u);
 }
 
-TEST_F(WizardTest, TheDirectoryPageProposesProgramFilesAndStoresTheEditedPath) {
+TEST_F(WizardTest, TheDirectoryPageProposesStoresAndKeepsTheEditedPath) {
     ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
                                L"ProgramFilesDir", L"C:\\Program Files"));
     Open();
@@ -252,6 +234,16 @@ TEST_F(WizardTest, TheDirectoryPageProposesProgramFilesAndStoresTheEditedPath) {
     EXPECT_EQ(InstallDir, L"D:\\Libraries\\Velkora");
     Command(idcBack);
     EXPECT_EQ(Text(idcDirectoryEdit), L"D:\\Libraries\\Velkora") << "the edit is kept";
+    // Cancelling the folder browser (a dialog owned by the wizard, cancelled from a second
+    // thread) leaves the edit box as it was.
+    std::thread closer([wizard = Dialog] {
+        HWND browser = nullptr;
+        if (Eventually([&] { return (browser = OwnedDialog(wizard)) != nullptr; }, 30000))
+            PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+    });
+    Command(idcBrowse);
+    closer.join();
+    EXPECT_EQ(Text(idcDirectoryEdit), L"D:\\Libraries\\Velkora");
     SetDlgItemTextW(Dialog, idcDirectoryEdit, L"");
     Command(idcNext);
     EXPECT_EQ(InstallDir, L"") << "an empty directory is accepted";
@@ -288,22 +280,6 @@ TEST_F(WizardTest, BrowsingAndTrailingSeparatorRules) {
     const POINT pulledUp =
         PlaceBelowButton({500, 600, 560, 620}, {0, 0, 300, 400}, {0, 0, 1024, 768});
     EXPECT_EQ(pulledUp.y, 368);
-}
-
-TEST_F(WizardTest, CancellingTheFolderBrowserLeavesTheEditBoxAsItWas) {
-    Open();
-    Command(idcNext);
-    Command(idcNext);
-    SetDlgItemTextW(Dialog, idcDirectoryEdit, L"C:\\Typed");
-    // The folder browser is a dialog owned by the wizard; it is cancelled from a second thread.
-    std::thread closer([wizard = Dialog] {
-        HWND browser = nullptr;
-        if (Eventually([&] { return (browser = OwnedDialog(wizard)) != nullptr; }, 30000))
-            PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
-    });
-    Command(idcBrowse);
-    closer.join();
-    EXPECT_EQ(Text(idcDirectoryEdit), L"C:\\Typed");
 }
 
 TEST_F(WizardTest, ErrorBoxTextFormatAndItsRoom) {
