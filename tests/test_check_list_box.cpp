@@ -158,28 +158,26 @@ TEST_F(CheckListBoxTest, ClicksSpaceAndDoubleClicksToggleOnlyAnEnabledSelectedIt
     }
 }
 
-TEST_F(CheckListBoxTest, SelectionChangesGoToTheWrapperNotTheDialog) {
-    HWND wrapped = NewListBox(100);
-    HWND plain = NewListBox(101, 70);
-    int clicks = 0;
-    Wrap(wrapped).OnClick = [&](TbrmCheckListBox*) { ++clicks; };
-    SendMessageW(Dialog, WM_COMMAND, MAKEWPARAM(100, LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(wrapped));
-    EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(ParentSelChanges, 0);
-    SendMessageW(Dialog, WM_COMMAND, MAKEWPARAM(101, LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(plain));
-    EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(ParentSelChanges, 1) << "other controls' notifications still reach the dialog";
-}
-
-TEST_F(CheckListBoxTest, TwoListsOnOneParentRestoreItsProcedureOnlyWithTheLast) {
-    HWND first = NewListBox(100);
+TEST_F(CheckListBoxTest, TheParentProcedureRoutesSelectionChangesUntilTheLastWrapperGoes) {
+    HWND first = NewListBox(100), second = NewListBox(101, 70);
     const LONG_PTR firstOwn = GetWindowLongPtrW(first, GWLP_WNDPROC);
     auto a = std::make_unique<TbrmCheckListBox>(first);
     const LONG_PTR replaced = GetWindowLongPtrW(Dialog, GWLP_WNDPROC);
     EXPECT_NE(replaced, DialogProc);
-    auto b = std::make_unique<TbrmCheckListBox>(NewListBox(101, 70));
+    int clicks = 0;
+    a->OnClick = [&](TbrmCheckListBox*) { ++clicks; };
+    const auto selChange = [this](int id, HWND list) {
+        SendMessageW(Dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+    };
+    selChange(100, first);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(ParentSelChanges, 0) << "the wrapper's notification stays with it";
+    selChange(101, second);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(ParentSelChanges, 1) << "other controls' notifications still reach the dialog";
+
+    auto b = std::make_unique<TbrmCheckListBox>(second);
     EXPECT_EQ(GetWindowLongPtrW(Dialog, GWLP_WNDPROC), replaced) << "replaced once";
     EXPECT_EQ(reinterpret_cast<INT_PTR>(GetPropW(Dialog, L"brmParentCLBRefCount")), 2);
     a.reset();
