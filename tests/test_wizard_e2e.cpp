@@ -5,7 +5,6 @@
 #include "product/UUtils.h"
 #include "tests/TestSupport.h"
 #include "wizard/UPage.h"
-#include "wizard/UbrmCheckListBox.h"
 
 #include <gtest/gtest.h>
 
@@ -45,13 +44,11 @@ TEST_F(WizardEndToEnd, InstallsHelpAndDemosThroughTheSixPages) {
     // 1 Welcome.
     ASSERT_TRUE(Eventually([&] { return ItemVisible(wizard, idcPageText); }, 10000));
     Click(wizard, idcNext);
-    // 2 IDE selection: no IDE here, so only the two optional rows can be and are checked.
+    // 2 IDE selection: no IDE here, so only the two optional rows are checked (the record below
+    // shows them; WizardTest the rows' states).
     HWND list = GetDlgItem(wizard, idcProductList);
     ASSERT_TRUE(Eventually([&] { return ItemVisible(wizard, idcProductList); }, 10000));
     ASSERT_TRUE(Eventually([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 23; }, 10000));
-    for (int row = 0; row < 23; ++row)
-        EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, row, 0), row < 21 ? csDisabled : csChecked)
-            << row;
     Click(wizard, idcNext);
     // 3 Directory.
     ASSERT_TRUE(Eventually([&] { return ItemVisible(wizard, idcDirectoryEdit); }, 10000));
