@@ -15,28 +15,6 @@ namespace {
 const std::wstring UninstallKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
 
-// Runs program hidden with its standard output in outputFile; the output, or "" on failure.
-std::string RunCaptured(const std::wstring& program, const std::wstring& arguments,
-                        const std::wstring& outputFile) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    handles::FileHandle output(CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                           &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                           nullptr));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = output.get();
-    std::wstring line = L"\"" + program + L"\" " + arguments;
-    PROCESS_INFORMATION info{};
-    if (!output || !CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info))
-        return {};
-    const handles::KernelHandle process(info.hProcess), thread(info.hThread);
-    WaitForSingleObject(process.get(), 60000);
-    output.reset();
-    return ReadFileBytes(outputFile);
-}
-
 bool ProcessRunning(const wchar_t* exeName) {
     const handles::KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{};
@@ -86,8 +64,12 @@ protected:
     }
     // Whether the installed product is in Wine's own list of installed programs.
     bool Listed() {
-        return RunCaptured(System + L"\\uninstaller.exe", L"--list", Listing)
-                   .find("Brightmoss Velkora v4.07") != std::string::npos;
+        ChildProcess cmd;
+        StartProcess(cmd, System + L"\\cmd.exe",
+                     L"/c " + System + L"\\uninstaller.exe --list > \"" + Listing + L"\"");
+        DWORD exitCode = 0;
+        EXPECT_TRUE(cmd && cmd.Wait(60000, exitCode)) << "no list: " << cmd.StartError;
+        return ReadFileBytes(Listing).find("Brightmoss Velkora v4.07") != std::string::npos;
     }
 
     TIdeMachine Machine;
