@@ -42,15 +42,14 @@ inline void SnapKey(HKEY root, const std::wstring& rootName, const std::wstring&
                 std::to_string(type) + ":" +
                 std::string(reinterpret_cast<char*>(data.data()), size);
     }
-    std::vector<std::wstring> children;
     for (DWORD i = 0; i < subKeys; ++i) {
         DWORD length = static_cast<DWORD>(text.size());
-        if (RegEnumKeyExW(opened, i, text.data(), &length, nullptr, nullptr, nullptr, nullptr) ==
+        if (RegEnumKeyExW(opened, i, text.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
-            children.emplace_back(text.data(), length);
-    }
-    for (const std::wstring& child : children)
+            continue;
+        const std::wstring child(text.data(), length);
         SnapKey(root, rootName, path.empty() ? child : path + L"\\" + child, out, skip);
+    }
 }
 
 // Every directory and file (with its content) below dir; or, not recursive, only dir's own
