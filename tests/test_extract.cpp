@@ -1,115 +1,21 @@
 // The extraction run end to end: setup.exe /X started under Wine in a fresh directory, its
 // output compared with the payload files it was built from.
 #include "script/UScriptItems.h"
-#include "tests/TestSupport.h"
-
-#include <gtest/gtest.h>
-
-#include <map>
-#include <set>
-#include <string>
+#include "tests/MachineSnapshot.h"
 
 using namespace vktest;
 
 namespace {
 
-// Every value below a registry key, recursively: "key\value" -> type and data.
-using RegistrySnapshot = std::map<std::wstring, std::pair<DWORD, std::string>>;
-
-// Test programs keep their scratch keys here while they run, in parallel with this test.
-const wchar_t* const ScratchKey = L"HKCU\\Software\\VelkoraTests";
-
-void Snapshot(HKEY root, const std::wstring& path, const std::wstring& name,
-              RegistrySnapshot& into) {
-    if (name == ScratchKey)
-        return;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    into[name + L"\\"] = {0, {}};
-    for (DWORD i = 0;; ++i) {
-        wchar_t valueName[16384];
-        DWORD nameLength = 16384;
-        DWORD type = 0;
-        DWORD size = 0;
-        if (RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, nullptr, &size) !=
-            ERROR_SUCCESS)
-            break;
-        std::string data(size, '\0');
-        nameLength = 16384;
-        RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type,
-                      reinterpret_cast<BYTE*>(data.data()), &size);
-        data.resize(size);
-        into[name + L"\\" + std::wstring(valueName, nameLength)] = {type, data};
-    }
-    for (DWORD i = 0;; ++i) {
-        wchar_t subkey[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, i, subkey, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        const std::wstring sub(subkey, length);
-        Snapshot(root, path + L"\\" + sub, name + L"\\" + sub, into);
-    }
-    RegCloseKey(key);
-}
-
-RegistrySnapshot SoftwareKeys() {
-    RegistrySnapshot snapshot;
-    Snapshot(HKEY_LOCAL_MACHINE, L"Software", L"HKLM\\Software", snapshot);
-    Snapshot(HKEY_CURRENT_USER, L"Software", L"HKCU\\Software", snapshot);
-    return snapshot;
-}
-
-// Files and directories below root, relative to it ("Source\VklStore.pas", "Source\").
-std::set<std::wstring> Tree(const std::wstring& root, const std::wstring& relative = L"") {
-    std::set<std::wstring> entries;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return entries;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            entries.insert(relative + name + L"\\");
-            for (const std::wstring& inner : Tree(root, relative + name + L"\\"))
-                entries.insert(inner);
-        } else {
-            entries.insert(relative + name);
-        }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return entries;
-}
-
-// The source of an extracted file: the payload folder, or the build for the built library.
-std::wstring PayloadSource(const std::wstring& name) {
-    if (name == L"Source\\vkabout.dll")
-        return BuildDir() + L"\\vkabout.dll";
-    return SourceDir() + L"\\resources\\payload\\" + name;
-}
-
-struct WindowSearch {
-    DWORD ProcessId;
-    bool Found;
-};
-
-BOOL CALLBACK FindProcessWindow(HWND wnd, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
+BOOL CALLBACK MatchProcessWindow(HWND wnd, LPARAM param) {
     DWORD owner = 0;
     GetWindowThreadProcessId(wnd, &owner);
-    if (owner == search->ProcessId)
-        search->Found = true;
-    return !search->Found;
+    return owner != *reinterpret_cast<DWORD*>(param);
 }
 
 // True when any top-level window belongs to processId.
 bool HasWindow(DWORD processId) {
-    WindowSearch search{processId, false};
-    EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    return !EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&processId));
 }
 
 class ExtractionRun : public SandboxTest {
@@ -122,85 +28,74 @@ protected:
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     }
 
-    // Runs setup.exe /X in the test directory; answers its exit code, and whether it ever
-    // showed a window while it ran (a message box would also keep it from ending).
-    DWORD RunExtraction(bool& showedWindow) {
+    // Runs setup.exe /X in the test directory: it must end with 0 and never show a window (a
+    // message box would also keep it from ending).
+    void RunExtraction() {
         ChildProcess child;
         StartProcess(child, BuildDir() + L"\\setup.exe", L"/X", TempDir);
-        EXPECT_TRUE(child) << "setup.exe did not start: " << child.StartError;
-        showedWindow = false;
+        ASSERT_TRUE(child) << "setup.exe did not start: " << child.StartError;
         DWORD code = STILL_ACTIVE;
-        for (int waited = 0; child && waited < 30000; waited += 10) {
-            showedWindow = showedWindow || HasWindow(child.Info.dwProcessId);
-            if (child.Wait(10, code))
-                return code;
+        bool window = false;
+        for (int waited = 0; waited < 30000; waited += 10) {
+            window = window || HasWindow(child.Info.dwProcessId);
+            if (child.Wait(10, code)) {
+                EXPECT_EQ(code, 0u);
+                EXPECT_FALSE(window);
+                return;
+            }
         }
-        if (child)
-            TerminateProcess(child.Info.hProcess, 1);
-        ADD_FAILURE() << "setup.exe /X did not end";
-        return code;
+        TerminateProcess(child.Info.hProcess, 1);
+        FAIL() << "setup.exe /X did not end";
     }
 
-    // The written tree must be exactly the table's directories and files.
+    // The written tree must be exactly the table's directories and files, each file as its
+    // payload file (the about-box library comes from the build).
     void ExpectTheWholePayload() {
-        std::set<std::wstring> expected;
+        TSnapshot expected, written;
         int files = 0;
         for (int i = 0; i < ScriptItemCount; ++i) {
-            const TScriptItem& item = ScriptItems[i];
-            const std::wstring name = item.Name ? item.Name : L"";
-            if (item.ItemType == siCreateDir && !name.empty())
-                expected.insert(name + L"\\");
-            if (item.ItemType == siExtractFile) {
-                expected.insert(name);
-                ++files;
-            }
+            const std::wstring name = ScriptItems[i].Name ? ScriptItems[i].Name : L"";
+            if (ScriptItems[i].ItemType == siCreateDir && !name.empty())
+                expected[TempPath(name)] = "<dir>";
+            if (ScriptItems[i].ItemType != siExtractFile)
+                continue;
+            ++files;
+            const std::string& source = expected[TempPath(name)] = ReadFileBytes(
+                name == L"Source\\vkabout.dll" ? BuildDir() + L"\\vkabout.dll"
+                                               : SourceDir() + L"\\resources\\payload\\" + name);
+            EXPECT_FALSE(source.empty()) << "no payload file for " << ToAnsi(name);
         }
         ASSERT_EQ(files, 266);
         ASSERT_EQ(expected.size(), 266u + 58u);
-        EXPECT_EQ(Tree(TempDir), expected);
-        for (const std::wstring& name : expected) {
-            if (name.back() == L'\\')
-                continue;
-            const std::string written = ReadFileBytes(TempPath(name));
-            const std::string source = ReadFileBytes(PayloadSource(name));
-            EXPECT_FALSE(source.empty()) << "no payload file for " << Narrow(name);
-            EXPECT_TRUE(written == source) << Narrow(name) << " differs from its payload file";
-        }
-    }
-
-    static std::string Narrow(const std::wstring& text) {
-        return std::string(text.begin(), text.end());
+        SnapFiles(TempDir, true, written);
+        EXPECT_EQ(Differences(expected, written), std::set<std::string>{});
     }
 };
 
 } // namespace
 
-TEST_F(ExtractionRun, WritesExactlyThePayloadTreeWithoutWindowOrRegistryChange) {
-    const RegistrySnapshot before = SoftwareKeys();
-    ASSERT_FALSE(before.empty());
-    bool showedWindow = true;
-    EXPECT_EQ(RunExtraction(showedWindow), 0u);
-    EXPECT_FALSE(showedWindow);
+TEST_F(ExtractionRun, WritesExactlyThePayloadTreeWithoutWindowOrRegistryChangeAndRestoresIt) {
+    // Test programs keep their scratch keys below Software\VelkoraTests while they run, in
+    // parallel with this test.
+    TSnapshot before, after;
+    const auto software = [](TSnapshot& into) {
+        SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"Software", into);
+        SnapKey(HKEY_CURRENT_USER, L"HKCU", L"Software", into, L"Software\\VelkoraTests");
+    };
+    software(before);
+    ASSERT_GT(before.size(), 10u);
+    ASSERT_NO_FATAL_FAILURE(RunExtraction());
+    // The tree comparison also shows the rows this run must skip (the templates file, the
+    // uninstaller), were they written.
     ExpectTheWholePayload();
-    // Neither the templates file nor the uninstaller is written by the extraction run.
-    EXPECT_FALSE(PathExists(TempPath(L"unbrm.exe")));
-    EXPECT_FALSE(PathExists(TempPath(L"vklib.dct")));
-    const RegistrySnapshot after = SoftwareKeys();
-    EXPECT_TRUE(after == before) << "registry entries before: " << before.size()
-                                 << ", after: " << after.size();
-    for (const auto& [name, value] : after)
-        if (!before.count(name))
-            ADD_FAILURE() << "new registry entry " << Narrow(name);
-}
+    software(after);
+    EXPECT_EQ(Differences(before, after), std::set<std::string>{});
 
-TEST_F(ExtractionRun, ASecondRunRestoresChangedAndMissingFiles) {
-    bool showedWindow = true;
-    ASSERT_EQ(RunExtraction(showedWindow), 0u);
+    // A second run restores changed and missing files.
     ASSERT_TRUE(WriteFileBytes(TempPath(L"Source\\VklStore.pas"), "changed"));
     ASSERT_TRUE(WriteFileBytes(TempPath(L"RADStudio22\\dcc64.cfg"), ""));
     ASSERT_TRUE(DeleteFileW(TempPath(L"Help\\vklib.hlp").c_str()));
     RemoveTree(TempPath(L"Demos"));
-    EXPECT_EQ(RunExtraction(showedWindow), 0u);
-    EXPECT_FALSE(showedWindow);
+    RunExtraction();
     ExpectTheWholePayload();
 }

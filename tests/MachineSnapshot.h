@@ -1,0 +1,90 @@
+// Snapshots of the machine for the end-to-end runs: registry keys and values, files and
+// directories, compared entry by entry (read without the code under test).
+#pragma once
+
+#include "product/UUtils.h"
+#include "support/UHandles.h"
+#include "tests/TestSupport.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vktest {
+
+// Entry name -> "<key>", "<dir>", a value's "type:data" or a file's content.
+using TSnapshot = std::map<std::wstring, std::string>;
+
+// Every key and value below root\path, named rootName\path; the key skip is left out.
+inline void SnapKey(HKEY root, const std::wstring& rootName, const std::wstring& path,
+                    TSnapshot& out, const std::wstring& skip = L"") {
+    HKEY opened = nullptr;
+    if ((!skip.empty() && path == skip) ||
+        RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return;
+    const handles::RegKey key(opened);
+    const std::wstring name = rootName + L"\\" + path;
+    out[name] = "<key>";
+    DWORD subKeys = 0, maxSubKey = 0, values = 0, maxValueName = 0, maxValue = 0;
+    if (RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &values,
+                         &maxValueName, &maxValue, nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    std::vector<wchar_t> text(std::max(maxValueName, maxSubKey) + 2);
+    std::vector<BYTE> data(maxValue + 2);
+    for (DWORD i = 0; i < values; ++i) {
+        DWORD length = static_cast<DWORD>(text.size()), size = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        if (RegEnumValueW(opened, i, text.data(), &length, nullptr, &type, data.data(), &size) ==
+            ERROR_SUCCESS)
+            out[name + L" : " + std::wstring(text.data(), length)] =
+                std::to_string(type) + ":" +
+                std::string(reinterpret_cast<char*>(data.data()), size);
+    }
+    for (DWORD i = 0; i < subKeys; ++i) {
+        DWORD length = static_cast<DWORD>(text.size());
+        if (RegEnumKeyExW(opened, i, text.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            continue;
+        const std::wstring child(text.data(), length);
+        SnapKey(root, rootName, path.empty() ? child : path + L"\\" + child, out, skip);
+    }
+}
+
+// Every directory and file (with its content) below dir; or, not recursive, only dir's own
+// entries with size and time (for the system's directories).
+inline void SnapFiles(const std::wstring& dir, bool recursive, TSnapshot& out) {
+    WIN32_FIND_DATAW entry;
+    const handles::FindHandle search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &entry)) {
+        const std::wstring name = entry.cFileName, path = dir + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[path] = "<dir>";
+            if (recursive)
+                SnapFiles(path, true, out);
+        } else {
+            out[path] = recursive ? ReadFileBytes(path)
+                                  : std::to_string(entry.nFileSizeLow) + "@" +
+                                        std::to_string(entry.ftLastWriteTime.dwLowDateTime);
+        }
+    }
+}
+
+// One line per entry "removed", "changed" or "added" from before to after.
+inline std::set<std::string> Differences(const TSnapshot& before, const TSnapshot& after) {
+    std::set<std::string> lines;
+    for (const auto& [name, value] : before)
+        if (const auto found = after.find(name); found == after.end())
+            lines.insert("removed " + ToAnsi(name));
+        else if (found->second != value)
+            lines.insert("changed " + ToAnsi(name));
+    for (const auto& [name, value] : after)
+        if (!before.count(name))
+            lines.insert("added " + ToAnsi(name));
+    return lines;
+}
+
+} // namespace vktest
