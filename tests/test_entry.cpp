@@ -65,20 +65,13 @@ protected:
 };
 
 TEST_F(SetupProgram, EveryHelpSwitchFormShowsTheParameterBoxAndExitsWithZero) {
-    const wchar_t* const expectedText =
-        L"Brightmoss setup parameters description:\r\n"
-        L"  /C - Copy files only. No package,help registration;\r\n"
-        L"  /E - Enable controls even if previous version installed;\r\n"
-        L"  /X - Extract files to the current directory. No dialog. No package,help "
-        L"registration;\r\n"
-        L"  /? - Parameters description.";
     for (const wchar_t* argument : {L"/?", L"/h", L"-H", L"\\?"}) {
         SCOPED_TRACE(argument);
         Start(argument);
-        HWND box = WaitForBox(L"Parameters description");
+        HWND box = WaitForBox(ParamsCaption);
         ASSERT_NE(box, nullptr);
         const std::vector<std::wstring> texts = ChildTexts(box);
-        EXPECT_NE(std::find(texts.begin(), texts.end(), expectedText), texts.end());
+        EXPECT_NE(std::find(texts.begin(), texts.end(), ParamsText), texts.end());
         // OK only: no Cancel, Yes or No button.
         EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
         EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
@@ -104,7 +97,7 @@ TEST_F(SetupProgram, AThreeCharacterHelpSwitchIsIgnoredAndTheWizardRuns) {
     Start(L"/?x");
     HWND wizard = WaitForBox(L"Installation Wizard for Velkora v4.07");
     ASSERT_NE(wizard, nullptr);
-    EXPECT_EQ(WaitForBox(L"Parameters description", 0), nullptr);
+    EXPECT_EQ(WaitForBox(ParamsCaption, 0), nullptr);
     EXPECT_FALSE(PathExists(TempPath(L"Source"))) << "the wizard extracts nothing by itself";
     PostMessageW(wizard, WM_CLOSE, 0, 0);
     HWND confirm = WaitForBox(L"Install");

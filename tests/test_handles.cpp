@@ -85,11 +85,12 @@ TEST(FindAndKeyTest, SearchAndKeyAreClosedWhenTheyGo) {
 
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key), ERROR_SUCCESS);
-    { RegKey owner(key); }
-    DWORD subKeys = 0;
-    EXPECT_NE(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
+    wchar_t name[MAX_PATH];
+    {
+        RegKey owner(key);
+        ASSERT_EQ(RegEnumKeyW(key, 0, name, MAX_PATH), ERROR_SUCCESS);
+    }
+    EXPECT_NE(RegEnumKeyW(key, 0, name, MAX_PATH), ERROR_SUCCESS) << "the key is closed";
 }
 
 TEST(GdiHandleTest, BrushAndMemoryDCAreDeletedAndSelectionIsRestored) {

@@ -34,48 +34,42 @@ std::pair<DWORD, std::string> RawValue(const wchar_t* key, const wchar_t* name) 
 
 using RegistryTest = vktest::SandboxTest;
 
-TEST_F(RegistryTest, ReadRegStringTakesOnlyRegSzAndNeverTrustsTheStoredTerminator) {
+TEST_F(RegistryTest, ReadersCheckTypeAndSizeAndNeverTrustTheStoredTerminator) {
+    // Text: what ReadRegString answers (null: false, only REG_SZ is read). Number: what
+    // ReadRegDword answers (-1: false, any type of up to 4 bytes is read).
     const struct {
-        const wchar_t* Name;
         DWORD Type;
         std::string Bytes;
-        bool Ok;
         const wchar_t* Text;
+        long long Number;
     } rows[] = {
-        {L"Sz", REG_SZ, Wide(L"C:\\IDE"), true, L"C:\\IDE"},
-        {L"Bare", REG_SZ, Wide(L"ABCD", 4), true, L"ABCD"},
-        {L"Padded", REG_SZ, Wide(L"AB\0CD"), true, L"AB"},
-        {L"Empty", REG_SZ, "", true, L""},
-        {L"Odd", REG_SZ, std::string("A\0B", 3), true, L"A"},
-        {L"Expand", REG_EXPAND_SZ, Wide(L"C:\\IDE"), false, L""},
-        {L"Multi", REG_MULTI_SZ, Wide(L"a\0"), false, L""},
-        {L"Dword", REG_DWORD, std::string("\7\0\0\0", 4), false, L""},
+        {REG_SZ, Wide(L"C:\\IDE"), L"C:\\IDE", -1},
+        {REG_SZ, Wide(L"ABCD", 4), L"ABCD", -1}, // without a terminator every character counts
+        {REG_SZ, Wide(L"AB\0CD"), L"AB", -1},    // the text ends at the first NUL
+        {REG_SZ, "", L"", 0},
+        {REG_SZ, std::string("A\0B", 3), L"A", 0x420041}, // an odd byte count
+        {REG_EXPAND_SZ, Wide(L"C:\\IDE"), nullptr, -1},
+        {REG_MULTI_SZ, Wide(L"a\0"), nullptr, -1},
+        {REG_DWORD, "\x78\x56\x34\x12", nullptr, 0x12345678},
+        {REG_BINARY, "\x78\x56\x34\x12", nullptr, 0x12345678},
+        {REG_QWORD, std::string("\1\0\0\0\0\0\0\0", 8), nullptr, -1}, // does not fit 4 bytes
     };
-    for (const auto& row : rows) {
-        SetRaw(row.Name, row.Type, row.Bytes);
-        std::wstring out = L"stale";
-        EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, Key, row.Name, out), row.Ok) << row.Name;
-        EXPECT_EQ(out, row.Text) << row.Name;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const std::wstring name = L"V" + std::to_wstring(i);
+        SetRaw(name.c_str(), rows[i].Type, rows[i].Bytes);
+        std::wstring text = L"stale";
+        DWORD number = 99;
+        EXPECT_EQ(ReadRegString(HKEY_LOCAL_MACHINE, Key, name, text), rows[i].Text != nullptr) << i;
+        EXPECT_EQ(text, rows[i].Text ? rows[i].Text : L"") << "row " << i;
+        EXPECT_EQ(ReadRegDword(HKEY_LOCAL_MACHINE, Key, name, number), rows[i].Number >= 0) << i;
+        EXPECT_EQ(number, rows[i].Number >= 0 ? rows[i].Number : 0) << "row " << i;
     }
     for (const wchar_t* key : {Key, L"Software\\Nothing"}) {
-        std::wstring out = L"stale";
-        EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, key, L"Missing", out)) << key;
-        EXPECT_EQ(out, L"") << key;
-    }
-}
-
-TEST_F(RegistryTest, ReadRegDwordReadsUpToFourBytesOfAnyType) {
-    SetRaw(L"Dword", REG_DWORD, "\x78\x56\x34\x12");
-    SetRaw(L"Binary", REG_BINARY, "\x78\x56\x34\x12");
-    SetRaw(L"Qword", REG_QWORD, std::string("\1\0\0\0\0\0\0\0", 8));
-    const struct {
-        const wchar_t* Name;
-        bool Fits;
-    } rows[] = {{L"Dword", true}, {L"Binary", true}, {L"Qword", false}, {L"Missing", false}};
-    for (const auto& row : rows) {
-        DWORD out = 99;
-        EXPECT_EQ(ReadRegDword(HKEY_LOCAL_MACHINE, Key, row.Name, out), row.Fits) << row.Name;
-        EXPECT_EQ(out, row.Fits ? 0x12345678u : 0u) << row.Name;
+        std::wstring text = L"stale";
+        DWORD number = 99;
+        EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, key, L"Missing", text)) << key;
+        EXPECT_FALSE(ReadRegDword(HKEY_LOCAL_MACHINE, key, L"Missing", number)) << key;
+        EXPECT_EQ(text + std::to_wstring(number), L"0") << key;
     }
 }
 
