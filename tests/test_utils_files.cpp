@@ -108,18 +108,14 @@ TEST_F(FilesTest, ExtractResourceFileWritesThePayloadByteForByteOverAnOldFile) {
 
 TEST_F(FilesTest, ExtractResourceFileErrorsWriteNothingAndKeepAFileInUse) {
     ASSERT_EQ(CreateDirectoryPath(TempPath(L"IsDir")), 0u);
-    const struct {
-        int Id;
-        const wchar_t* Target;
-        DWORD Error;
-    } rows[] = {
-        {8, L"x", ERROR_RESOURCE_NAME_NOT_FOUND}, // an RCDATA resource is not payload
-        {999, L"x", ERROR_RESOURCE_NAME_NOT_FOUND}, {0, L"x", ERROR_RESOURCE_NAME_NOT_FOUND},
-        {-1, L"x", ERROR_RESOURCE_NAME_NOT_FOUND},  {0x10000, L"x", ERROR_RESOURCE_NAME_NOT_FOUND},
-        {7, L"NoDir\\x", ERROR_PATH_NOT_FOUND},     {7, L"IsDir", ERROR_ACCESS_DENIED},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(ExtractResourceFile(row.Id, TempPath(row.Target)), row.Error) << row.Id;
+    // 8 is an RCDATA resource, not payload; the others are no payload ids at all.
+    for (int id : {8, 999, 0, -1, 0x10000})
+        EXPECT_EQ(ExtractResourceFile(id, TempPath(L"x")),
+                  static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND))
+            << id;
+    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"NoDir\\x")),
+              static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"IsDir")), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(PathExists(TempPath(L"x")));
 
     ASSERT_TRUE(WriteFileBytes(TempPath(L"busy.txt"), "keep"));
