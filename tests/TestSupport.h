@@ -1,6 +1,8 @@
 // Fixtures and helpers shared by every test program.
 #pragma once
 
+#include "support/UHandles.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -17,30 +19,25 @@ class SandboxTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-
     // Path below the test's temporary directory.
     std::wstring TempPath(const std::wstring& relative) const;
-
-    std::wstring TempDir;  // without trailing backslash
+    std::wstring TempDir; // without trailing backslash
 
 private:
-    std::wstring FScratchKey;
-    HKEY FScratchMachine = nullptr;
-    HKEY FScratchUser = nullptr;
-    std::wstring FPreviousDir;
+    std::wstring FScratchKey, FPreviousDir;
+    handles::RegKey FScratchMachine, FScratchUser;
 };
 
 // Whole-file helpers on real files.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
-// Removes a directory tree with the standard library (independent of the code under test).
+// Removes a directory tree without the code under test (entries beyond MAX_PATH too).
 void RemoveTree(const std::wstring& path);
-
 // True when root\key can be opened (read without the code under test).
 bool KeyExists(HKEY root, const std::wstring& key);
 
-// Windows form of the build directory (Z:\...), from the test environment.
+// Windows forms of the build and source directories (Z:\...), from the test environment.
 std::wstring BuildDir();
 std::wstring SourceDir();
 std::wstring EnvironmentValue(const wchar_t* name);
@@ -61,7 +58,7 @@ struct ChildProcess {
 void StartProcess(ChildProcess& child, const std::wstring& program, const std::wstring& arguments,
                   const std::wstring& directory = L"");
 
-// Polls until condition() holds, up to timeoutMs; whether it came to hold.
+// Polls until condition() holds, up to timeoutMs (checked at least once); whether it held.
 template <typename Condition> bool Eventually(Condition condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (!condition()) {
@@ -72,8 +69,8 @@ template <typename Condition> bool Eventually(Condition condition, DWORD timeout
     return true;
 }
 
-// Polls for a top-level window of class and caption, owned by processId (0: any), up to
-// timeoutMs. Null when none appeared.
+// Polls for a top-level window of class and caption (null: any), owned by processId (0: any),
+// up to timeoutMs. Null when none appeared.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* caption, DWORD processId,
                    DWORD timeoutMs);
 // Text of a window (works across processes for static controls and buttons).
@@ -81,4 +78,4 @@ std::wstring WindowText(HWND wnd);
 // All window texts of a dialog's children, in z-order.
 std::vector<std::wstring> ChildTexts(HWND dialog);
 
-}  // namespace vktest
+} // namespace vktest

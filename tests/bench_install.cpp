@@ -10,19 +10,14 @@
 
 namespace {
 
-double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
-    LARGE_INTEGER frequency;
+template <typename Action> double TimedMs(Action action) {
+    LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Action> double Timed(Action action) {
-    LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     action();
     QueryPerformanceCounter(&end);
-    return Milliseconds(start, end);
+    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
 } // namespace
@@ -40,9 +35,9 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     size_t errors = 0;
-    const double first = Timed([&] { errors += machine.RunInstallation().size(); });
-    const double second = Timed([&] { errors += machine.RunInstallation().size(); });
-    const double removal = Timed([] { RemovePreviousInstallation(); });
+    const double first = TimedMs([&] { errors += machine.RunInstallation().size(); });
+    const double second = TimedMs([&] { errors += machine.RunInstallation().size(); });
+    const double removal = TimedMs([] { RemovePreviousInstallation(); });
     printf("full installation, 4 test IDEs, 9 package builds by the stand-in tools: %.0f ms\n",
            first);
     printf("second installation, removing the first before it:                   %.0f ms\n",

@@ -6,8 +6,7 @@ using namespace handles;
 
 namespace {
 
-// Counts closes per handle value so "closed exactly once" can be checked for any sequence of
-// moves, resets and releases.
+// Closes per handle value, so "closed exactly once" can be checked through moves and resets.
 int CloseCount[8];
 
 struct CountingTraits {
@@ -15,126 +14,89 @@ struct CountingTraits {
     static Type Empty() noexcept { return 0; }
     static bool Close(Type h) noexcept {
         ++CloseCount[h];
-        return h != 7;  // handle 7 reports a failed close
+        return h != 7; // handle 7 reports a failed close
     }
 };
 using Counted = UniqueHandle<CountingTraits>;
-
-class CountingHandle : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (int& count : CloseCount)
-            count = 0;
-    }
-};
 
 bool IsOpenKernelHandle(HANDLE h) {
     DWORD flags = 0;
     return GetHandleInformation(h, &flags) != FALSE;
 }
 
-}  // namespace
+} // namespace
 
-TEST_F(CountingHandle, EveryOwnedValueIsClosedExactlyOnceThroughMovesAndResets) {
+TEST(CountingHandle, EveryOwnedValueIsClosedExactlyOnceThroughMovesResetsAndPut) {
     {
         Counted a(1);
         Counted b(std::move(a));
         EXPECT_FALSE(a);
         EXPECT_EQ(a.get(), 0);
-        EXPECT_TRUE(b);
         Counted c(2);
-        c = std::move(b);  // closes 2, takes 1
+        c = std::move(b); // closes 2, takes 1
         EXPECT_EQ(CloseCount[2], 1);
         EXPECT_EQ(CloseCount[1], 0);
-        c = std::move(c);  // self-move keeps the handle
+        c = std::move(c); // self-move keeps the handle
         EXPECT_EQ(c.get(), 1);
         Counted d(3);
         EXPECT_TRUE(d.reset(4));
         EXPECT_EQ(CloseCount[3], 1);
         EXPECT_EQ(d.release(), 4);
         EXPECT_FALSE(d);
+        Counted e(5);
+        *e.put() = 6;
+        EXPECT_EQ(CloseCount[5], 1) << "put closes the old value first";
+        Counted f(7);
+        EXPECT_FALSE(f.reset()) << "a failed close is reported";
+        EXPECT_TRUE(f.reset()) << "an empty reset succeeds";
     }
-    EXPECT_EQ(CloseCount[1], 1);
-    EXPECT_EQ(CloseCount[2], 1);
-    EXPECT_EQ(CloseCount[3], 1);
+    for (int h : {1, 2, 3, 5, 6, 7})
+        EXPECT_EQ(CloseCount[h], 1) << "handle " << h;
     EXPECT_EQ(CloseCount[4], 0) << "a released value is the caller's to close";
-}
-
-TEST_F(CountingHandle, ResetReportsAFailedCloseAndAnEmptyResetSucceeds) {
-    Counted h(7);
-    EXPECT_FALSE(h.reset());
-    EXPECT_EQ(CloseCount[7], 1);
-    EXPECT_TRUE(h.reset());
-    EXPECT_EQ(CloseCount[7], 1);
-}
-
-TEST_F(CountingHandle, PutClosesTheOldValueFirst) {
-    Counted h(5);
-    *h.put() = 6;
-    EXPECT_EQ(CloseCount[5], 1);
-    EXPECT_EQ(h.get(), 6);
 }
 
 TEST(KernelHandleTest, ClosesTheEventWhenItGoesAndNotWhenReleased) {
     HANDLE raw = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(raw, nullptr);
+    HANDLE kept = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(raw && kept);
     {
         KernelHandle owner(raw);
         KernelHandle moved(std::move(owner));
-        EXPECT_FALSE(owner);
         EXPECT_TRUE(IsOpenKernelHandle(raw));
+        EXPECT_EQ(KernelHandle(kept).release(), kept);
     }
     EXPECT_FALSE(IsOpenKernelHandle(raw));
-
-    HANDLE kept = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    {
-        KernelHandle owner(kept);
-        EXPECT_EQ(owner.release(), kept);
-    }
     EXPECT_TRUE(IsOpenKernelHandle(kept));
     CloseHandle(kept);
 }
 
 TEST(FileHandleTest, EmptyIsInvalidHandleValueNotNull) {
-    FileHandle none;
-    EXPECT_FALSE(none);
-    EXPECT_EQ(none.get(), INVALID_HANDLE_VALUE);
-    FileHandle failed(CreateFileW(L"Z:\\no\\such\\dir\\file", GENERIC_READ, 0, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
-    EXPECT_FALSE(failed);
+    EXPECT_EQ(FileHandle().get(), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(FileHandle(CreateFileW(L"Z:\\no\\such\\dir\\file", GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr)));
 }
 
-TEST(FindHandleTest, SearchIsClosedWhenItGoes) {
-    wchar_t windows[MAX_PATH];
-    ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+TEST(FindAndKeyTest, SearchAndKeyAreClosedWhenTheyGo) {
     WIN32_FIND_DATAW data;
-    HANDLE raw = FindFirstFileW((std::wstring(windows) + L"\\*").c_str(), &data);
-    ASSERT_NE(raw, INVALID_HANDLE_VALUE);
-    { FindHandle owner(raw); }
-    EXPECT_FALSE(FindNextFileW(raw, &data));
-}
+    HANDLE search = FindFirstFileW(L"C:\\windows\\*", &data);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    { FindHandle owner(search); }
+    EXPECT_FALSE(FindNextFileW(search, &data));
 
-TEST(RegKeyTest, KeyIsClosedWhenItGoes) {
-    HKEY raw = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &raw), ERROR_SUCCESS);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key), ERROR_SUCCESS);
+    wchar_t name[MAX_PATH];
     {
-        RegKey owner(raw);
-        DWORD subKeys = 0;
-        EXPECT_EQ(RegQueryInfoKeyW(owner.get(), nullptr, nullptr, nullptr, &subKeys, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
-                  ERROR_SUCCESS);
+        RegKey owner(key);
+        ASSERT_EQ(RegEnumKeyW(key, 0, name, MAX_PATH), ERROR_SUCCESS);
     }
-    DWORD subKeys = 0;
-    EXPECT_NE(RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
+    EXPECT_NE(RegEnumKeyW(key, 0, name, MAX_PATH), ERROR_SUCCESS) << "the key is closed";
 }
 
 TEST(GdiHandleTest, BrushAndMemoryDCAreDeletedAndSelectionIsRestored) {
     HBRUSH rawBrush = CreateSolidBrush(RGB(1, 2, 3));
     HDC rawDC = CreateCompatibleDC(nullptr);
-    ASSERT_NE(rawBrush, nullptr);
-    ASSERT_NE(rawDC, nullptr);
+    ASSERT_TRUE(rawBrush && rawDC);
     {
         GdiObject brush(rawBrush);
         MemoryDC dc(rawDC);

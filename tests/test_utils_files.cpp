@@ -5,147 +5,126 @@
 
 using namespace vktest;
 
-using FilesTest = SandboxTest;
+class FilesTest : public SandboxTest {
+protected:
+    // Creates each relative path: a directory when it ends with a backslash, else a file.
+    void Make(std::initializer_list<const wchar_t*> paths) {
+        for (const std::wstring path : paths) {
+            if (path.back() == L'\\')
+                ASSERT_EQ(CreateDirectoryPath(TempPath(path)), 0u) << path;
+            else
+                ASSERT_TRUE(WriteFileBytes(TempPath(path), "1")) << path;
+        }
+    }
+};
 
-TEST_F(FilesTest, CreateDirectoryPathCreatesEveryLevelAndAcceptsExistingOnes) {
-    const std::wstring deep = TempPath(L"A\\B\\C");
-    EXPECT_EQ(CreateDirectoryPath(deep), 0u);
-    EXPECT_TRUE(DirectoryExists(TempPath(L"A")));
-    EXPECT_TRUE(DirectoryExists(TempPath(L"A\\B")));
-    EXPECT_TRUE(DirectoryExists(deep));
-    EXPECT_EQ(CreateDirectoryPath(deep), 0u) << "all levels already there";
-    EXPECT_EQ(CreateDirectoryPath(TempPath(L"A\\D\\")), 0u) << "a trailing separator is harmless";
-    EXPECT_EQ(CreateDirectoryPath(TempPath(L"A/E/F")), 0u) << "a slash separates too";
-    EXPECT_TRUE(DirectoryExists(TempPath(L"A\\E\\F")));
-}
-
-TEST_F(FilesTest, CreateDirectoryPathReportsTheFailingLevelAndKeepsTheLevelsMade) {
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"file"), "x"));
-    EXPECT_EQ(CreateDirectoryPath(TempPath(L"New\\file\\sub")), 0u);
-    EXPECT_EQ(CreateDirectoryPath(TempPath(L"file\\sub")), static_cast<DWORD>(ERROR_PATH_NOT_FOUND))
-        << "a file stands where a directory level should be";
-    EXPECT_EQ(CreateDirectoryPath(TempPath(L"Q\\bad<name\\R")), static_cast<DWORD>(ERROR_INVALID_NAME));
-    EXPECT_TRUE(DirectoryExists(TempPath(L"Q"))) << "levels already created stay";
+TEST_F(FilesTest, CreateDirectoryPathMakesEveryLevelOrAnswersTheFailingOnesError) {
+    const struct {
+        std::wstring Path;
+        DWORD Error;
+    } rows[] = {
+        {TempPath(L"A\\B\\C"), 0},
+        {TempPath(L"A\\B\\C"), 0}, // all levels already there
+        {TempPath(L"A\\D\\"), 0},
+        {TempPath(L"A/E/F"), 0},
+        {TempPath(L"file\\sub"), ERROR_PATH_NOT_FOUND}, // a file stands where a level should be
+        {TempPath(L"Q\\bad<name\\R"), ERROR_INVALID_NAME},
+        {L"", 0},
+        {TempPath(L"L2\\") + std::wstring(262 - TempPath(L"L2\\").size(), L'y'),
+         ERROR_FILENAME_EXCED_RANGE}, // 262 characters: one more than the buffer holds
+    };
+    Make({L"file"});
+    for (const auto& row : rows)
+        EXPECT_EQ(CreateDirectoryPath(row.Path), row.Error) << row.Path;
+    for (const wchar_t* made : {L"A\\B\\C", L"A\\D", L"A\\E\\F", L"Q"})
+        EXPECT_TRUE(DirectoryExists(TempPath(made))) << made << ": levels made stay";
+    EXPECT_FALSE(PathExists(TempPath(L"L2")));
+    std::wstring fits = TempPath(L"L3\\");
+    fits += std::wstring(261 - fits.size(), L'y');
+    EXPECT_NE(CreateDirectoryPath(fits), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE))
+        << "261 characters still fit the buffer";
     EXPECT_NE(CreateDirectoryPath(L"\\\\"), 0u) << "an empty first level fails";
 }
 
-TEST_F(FilesTest, CreateDirectoryPathRejectsEmptyAndOverlongPathsCreatingNothing) {
-    EXPECT_EQ(CreateDirectoryPath(L""), 0u);
-    std::wstring longPath = TempPath(L"L1\\") + std::wstring(300, L'x');
-    EXPECT_EQ(CreateDirectoryPath(longPath), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
-    EXPECT_FALSE(PathExists(TempPath(L"L1")));
-    std::wstring exact = TempPath(L"L2\\");
-    exact += std::wstring(261 - exact.size(), L'y');
-    ASSERT_EQ(exact.size(), 261u);
-    EXPECT_NE(CreateDirectoryPath(exact), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE))
-        << "261 characters still fit the buffer";
-    std::wstring over = exact + L"z";
-    EXPECT_EQ(CreateDirectoryPath(over), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
-}
-
-TEST_F(FilesTest, DeleteTreeRemovesEverythingAndReportsZero) {
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"T\\a\\b\\c")), 0u);
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"T\\top.txt"), "1"));
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"T\\a\\b\\c\\deep.txt"), "2"));
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"T\\a\\noext"), "3"));
+TEST_F(FilesTest, DeleteTreeRemovesEverythingOrEmptiesTheKeptRoot) {
+    Make({L"T\\a\\b\\c\\", L"T\\top.txt", L"T\\a\\b\\c\\deep.txt", L"T\\a\\noext", L"K\\sub\\",
+          L"K\\f.txt", L"S\\x\\"});
     EXPECT_EQ(DeleteTree(TempPath(L"T"), false), 0u);
     EXPECT_FALSE(PathExists(TempPath(L"T")));
-}
-
-TEST_F(FilesTest, DeleteTreeKeepRootEmptiesButKeepsTheDirectory) {
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"K\\sub")), 0u);
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"K\\f.txt"), "1"));
     EXPECT_EQ(DeleteTree(TempPath(L"K"), true), 0u);
     EXPECT_TRUE(DirectoryExists(TempPath(L"K")));
     EXPECT_FALSE(PathExists(TempPath(L"K\\sub")));
     EXPECT_FALSE(PathExists(TempPath(L"K\\f.txt")));
-}
-
-TEST_F(FilesTest, DeleteTreeOnAMissingDirectory) {
+    EXPECT_EQ(DeleteTree(TempPath(L"S\\"), false), 0u) << "a trailing separator";
+    EXPECT_FALSE(PathExists(TempPath(L"S")));
     EXPECT_EQ(DeleteTree(TempPath(L"Missing"), false), dtDirNotFound);
     EXPECT_EQ(DeleteTree(TempPath(L"Missing"), true), 0u);
 }
 
-TEST_F(FilesTest, DeleteTreeReportsAReadOnlyFileAndTheDirectoryItKept) {
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"R\\sub")), 0u);
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"R\\sub\\locked.txt"), "1"));
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"R\\free.txt"), "1"));
-    ASSERT_TRUE(SetFileAttributesW(TempPath(L"R\\sub\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+TEST_F(FilesTest, DeleteTreeKeepsReadOnlyFilesAndDotDirectoriesAndSaysSo) {
+    Make({L"R\\sub\\", L"R\\sub\\locked.txt", L"R\\free.txt", L"D\\.git\\", L"D\\.git\\config",
+          L"D\\.hidden-file"});
+    ASSERT_TRUE(
+        SetFileAttributesW(TempPath(L"R\\sub\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(DeleteTree(TempPath(L"R"), false), dtFileNotDeleted | dtRemoveDirFailed);
     EXPECT_TRUE(PathExists(TempPath(L"R\\sub\\locked.txt")));
     EXPECT_FALSE(PathExists(TempPath(L"R\\free.txt")));
-}
-
-TEST_F(FilesTest, DeleteTreeSkipsDirectoriesWhoseNameStartsWithADot) {
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"D\\.git")), 0u);
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"D\\.git\\config"), "1"));
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"D\\.hidden-file"), "1"));
     EXPECT_EQ(DeleteTree(TempPath(L"D"), false), dtRemoveDirFailed);
     EXPECT_TRUE(PathExists(TempPath(L"D\\.git\\config")));
     EXPECT_FALSE(PathExists(TempPath(L"D\\.hidden-file"))) << "only directories are skipped";
-}
-
-TEST_F(FilesTest, DeleteTreeAcceptsATrailingSeparator) {
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"S\\x")), 0u);
-    EXPECT_EQ(DeleteTree(TempPath(L"S\\"), false), 0u);
-    EXPECT_FALSE(PathExists(TempPath(L"S")));
 }
 
 TEST_F(FilesTest, DeleteTreeRefusesDrivesSharesAndTheEmptyPath) {
     // Each would reach a whole drive or share: refused before anything is searched.
     ASSERT_TRUE(WriteFileBytes(TempPath(L"canary.txt"), "alive"));
     ASSERT_TRUE(SetCurrentDirectoryW(TempDir.c_str()));
-    for (const wchar_t* root : {L"", L"\\", L"/", L"C:", L"C:\\", L"c:/", L"Z:\\\\",
-                                L"\\\\server\\share", L"\\\\server\\share\\", L"\\\\server",
-                                L"\\\\?\\C:\\", L"\\\\?\\UNC\\server\\share"}) {
+    for (const wchar_t* root :
+         {L"", L"\\", L"/", L"C:", L"C:\\", L"c:/", L"Z:\\\\", L"\\\\server\\share",
+          L"\\\\server\\share\\", L"\\\\server", L"\\\\?\\C:\\", L"\\\\?\\UNC\\server\\share"}) {
         EXPECT_EQ(DeleteTree(root, false), dtDirNotFound) << root;
         EXPECT_EQ(DeleteTree(root, true), dtDirNotFound) << root;
     }
     EXPECT_EQ(ReadFileBytes(TempPath(L"canary.txt")), "alive");
-    wchar_t windows[MAX_PATH];
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    EXPECT_TRUE(DirectoryExists(windows));
+    EXPECT_TRUE(DirectoryExists(L"C:\\windows"));
 }
 
-TEST_F(FilesTest, ExtractResourceFileWritesThePayloadByteForByte) {
+TEST_F(FilesTest, ExtractResourceFileWritesThePayloadByteForByteOverAnOldFile) {
     const std::wstring fixtures = SourceDir() + L"\\tests\\fixtures\\";
-    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"seven.txt")), 0u);
-    EXPECT_EQ(ReadFileBytes(TempPath(L"seven.txt")), ReadFileBytes(fixtures + L"payload7.txt"));
-    EXPECT_EQ(ExtractResourceFile(1000, TempPath(L"big.bin")), 0u);
-    const std::string big = ReadFileBytes(TempPath(L"big.bin"));
-    EXPECT_EQ(big.size(), 65536u + 123u);
-    EXPECT_TRUE(big == ReadFileBytes(fixtures + L"payload1000.bin")) << "payload bytes differ";
-    EXPECT_EQ(ExtractResourceFile(12, TempPath(L"empty.txt")), 0u);
-    EXPECT_TRUE(PathExists(TempPath(L"empty.txt")));
-    EXPECT_EQ(ReadFileBytes(TempPath(L"empty.txt")), "");
-}
-
-TEST_F(FilesTest, ExtractResourceFileReplacesAnExistingFile) {
     ASSERT_TRUE(WriteFileBytes(TempPath(L"seven.txt"), std::string(100000, 'z')));
-    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"seven.txt")), 0u);
-    EXPECT_EQ(ReadFileBytes(TempPath(L"seven.txt")).substr(0, 7), "Velkora");
-    EXPECT_LT(ReadFileBytes(TempPath(L"seven.txt")).size(), 100u);
+    const struct {
+        int Id;
+        const wchar_t* Target;
+        std::string Expected;
+    } rows[] = {{7, L"seven.txt", ReadFileBytes(fixtures + L"payload7.txt")},
+                {1000, L"big.bin", ReadFileBytes(fixtures + L"payload1000.bin")},
+                {12, L"empty.txt", ""}};
+    ASSERT_EQ(rows[1].Expected.size(), 65536u + 123u);
+    for (const auto& row : rows) {
+        EXPECT_EQ(ExtractResourceFile(row.Id, TempPath(row.Target)), 0u) << row.Id;
+        EXPECT_TRUE(PathExists(TempPath(row.Target))) << row.Id;
+        EXPECT_TRUE(ReadFileBytes(TempPath(row.Target)) == row.Expected) << row.Id << " differs";
+    }
 }
 
-TEST_F(FilesTest, ExtractResourceFileErrors) {
-    EXPECT_EQ(ExtractResourceFile(8, TempPath(L"x")), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND))
-        << "an RCDATA resource is not payload";
-    EXPECT_EQ(ExtractResourceFile(999, TempPath(L"x")), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
-    for (int bad : {0, -1, 0x10000})
-        EXPECT_EQ(ExtractResourceFile(bad, TempPath(L"x")), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
-    EXPECT_FALSE(PathExists(TempPath(L"x")));
-    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"NoDir\\x")), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+TEST_F(FilesTest, ExtractResourceFileErrorsWriteNothingAndKeepAFileInUse) {
     ASSERT_EQ(CreateDirectoryPath(TempPath(L"IsDir")), 0u);
+    // 8 is an RCDATA resource, not payload; the others are no payload ids at all.
+    for (int id : {8, 999, 0, -1, 0x10000})
+        EXPECT_EQ(ExtractResourceFile(id, TempPath(L"x")),
+                  static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND))
+            << id;
+    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"NoDir\\x")),
+              static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_EQ(ExtractResourceFile(7, TempPath(L"IsDir")), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-}
+    EXPECT_FALSE(PathExists(TempPath(L"x")));
 
-TEST_F(FilesTest, ExtractResourceFileFailsOnAFileOpenElsewhereAndLeavesIt) {
     ASSERT_TRUE(WriteFileBytes(TempPath(L"busy.txt"), "keep"));
-    HANDLE open = CreateFileW(TempPath(L"busy.txt").c_str(), GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(open, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"busy.txt")), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    CloseHandle(open);
+    handles::FileHandle open(CreateFileW(TempPath(L"busy.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(open);
+    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"busy.txt")),
+              static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    open.reset();
     EXPECT_EQ(ReadFileBytes(TempPath(L"busy.txt")), "keep");
 }
 

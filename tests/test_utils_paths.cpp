@@ -4,26 +4,25 @@
 
 #include <gtest/gtest.h>
 
-TEST(JoinPathTest, ExactlyOneSeparatorBetweenBaseAndRelativePart) {
-    EXPECT_EQ(JoinPath(L"C:\\Lib", L"Source"), L"C:\\Lib\\Source");
-    EXPECT_EQ(JoinPath(L"C:\\Lib\\", L"Source"), L"C:\\Lib\\Source");
-    EXPECT_EQ(JoinPath(L"C:\\Lib", L"\\Source"), L"C:\\Lib\\Source");
-    EXPECT_EQ(JoinPath(L"", L"Source"), L"Source");
-    EXPECT_EQ(JoinPath(L"C:\\Lib", L""), L"C:\\Lib");
-    EXPECT_EQ(JoinPath(L"", L""), L"");
-}
-
-TEST(JoinPathTest, NoOtherNormalisation) {
-    EXPECT_EQ(JoinPath(L"C:\\Lib\\", L"\\Source"), L"C:\\Lib\\\\Source");
-    EXPECT_EQ(JoinPath(L"C:/Lib", L"Source"), L"C:/Lib\\Source") << "only the backslash counts";
-    EXPECT_EQ(JoinPath(L"C:\\Lib\\", L""), L"C:\\Lib\\");
+TEST(JoinPathTest, OneBackslashBetweenTheTwoPartsAndNoOtherNormalisation) {
+    const wchar_t* const rows[][3] = {
+        {L"C:\\Lib", L"Source", L"C:\\Lib\\Source"},
+        {L"C:\\Lib\\", L"Source", L"C:\\Lib\\Source"},
+        {L"C:\\Lib", L"\\Source", L"C:\\Lib\\Source"},
+        {L"", L"Source", L"Source"},
+        {L"C:\\Lib", L"", L"C:\\Lib"},
+        {L"", L"", L""},
+        {L"C:\\Lib\\", L"\\Source", L"C:\\Lib\\\\Source"},
+        {L"C:/Lib", L"Source", L"C:/Lib\\Source"}, // only the backslash counts
+        {L"C:\\Lib\\", L"", L"C:\\Lib\\"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(JoinPath(row[0], row[1]), row[2]) << row[0] << " + " << row[1];
 }
 
 class DirectoryCodes : public ::testing::Test {
 protected:
     void SetUp() override {
-        FSavedInstallDir = InstallDir;
-        FSavedRoot = BorlandProducts[12].RootDir;
         InstallDir = L"C:\\Velkora";
         BorlandProducts[12].RootDir = L"C:\\IDE\\Studio";
     }
@@ -33,71 +32,60 @@ protected:
         CurrentProduct = 0;
         CurrentProductDir.clear();
     }
-    std::wstring FSavedInstallDir, FSavedRoot;
+    const std::wstring FSavedInstallDir = InstallDir, FSavedRoot = BorlandProducts[12].RootDir;
 };
 
-TEST_F(DirectoryCodes, IdeCodesNeedAValidCurrentProduct) {
+TEST_F(DirectoryCodes, BaseDirAnswersEachCodeAndEmptyForUnknownOnes) {
+    wchar_t windows[MAX_PATH], system[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(BaseDir(dcWindows), windows);
+    EXPECT_EQ(BaseDir(dcSystem), system);
+    EXPECT_EQ(BaseDir(dcTemp).back(), L'\\');
+    EXPECT_EQ(BaseDir(dcInstall), L"C:\\Velkora");
+    for (int code : {0, 7, -3, 0x100})
+        EXPECT_EQ(BaseDir(code), L"") << code;
+    EXPECT_EQ(ItemPath(dcInstall, L""), L"C:\\Velkora") << "the installation directory row";
+    EXPECT_EQ(ItemPath(0, L"bin\\dcc64.exe"), L"bin\\dcc64.exe");
+    // The IDE codes need a valid current product.
     for (int product : {0, -1, 29, 1000}) {
         CurrentProduct = product;
-        EXPECT_EQ(BaseDir(dcIdeRoot), L"") << product;
-        EXPECT_EQ(BaseDir(dcIdeHelp), L"") << product;
+        EXPECT_EQ(BaseDir(dcIdeRoot) + BaseDir(dcIdeHelp), L"") << product;
     }
     CurrentProduct = 12;
     EXPECT_EQ(BaseDir(dcIdeRoot), L"C:\\IDE\\Studio");
     EXPECT_EQ(BaseDir(dcIdeHelp), L"C:\\IDE\\Studio\\Help\\");
 }
 
-TEST_F(DirectoryCodes, SystemDirectoriesAndUnknownCodes) {
-    wchar_t buffer[MAX_PATH];
-    GetWindowsDirectoryW(buffer, MAX_PATH);
-    EXPECT_EQ(BaseDir(dcWindows), buffer);
-    GetSystemDirectoryW(buffer, MAX_PATH);
-    EXPECT_EQ(BaseDir(dcSystem), buffer);
-    std::wstring temp = BaseDir(dcTemp);
-    ASSERT_FALSE(temp.empty());
-    EXPECT_EQ(temp.back(), L'\\');
-    EXPECT_EQ(BaseDir(dcInstall), L"C:\\Velkora");
-    for (int code : {0, 7, -3, 0x100})
-        EXPECT_EQ(BaseDir(code), L"") << code;
-    EXPECT_EQ(ItemPath(dcInstall, L""), L"C:\\Velkora") << "the installation directory row";
-    EXPECT_EQ(ItemPath(0, L"bin\\dcc64.exe"), L"bin\\dcc64.exe");
-}
-
 TEST_F(DirectoryCodes, SubFolderCodesUseTheLowSevenBits) {
     CurrentProductDir = L"RADStudio9";
-    EXPECT_EQ(InstallSubDir(sfInstall), L"C:\\Velkora");
-    EXPECT_EQ(InstallSubDir(sfSource), L"C:\\Velkora\\Source");
-    EXPECT_EQ(InstallSubDir(sfIde), L"C:\\Velkora\\RADStudio9");
-    EXPECT_EQ(InstallSubDir(sfIdeWin32), L"C:\\Velkora\\RADStudio9\\Win32");
-    EXPECT_EQ(InstallSubDir(sfIdeWin64), L"C:\\Velkora\\RADStudio9\\Win64");
-    EXPECT_EQ(InstallSubDir(0x80 | sfSource), L"C:\\Velkora\\Source");
-    EXPECT_EQ(InstallSubDir(5), L"");
-    EXPECT_EQ(InstallSubDir(0x7F), L"");
+    const std::pair<int, const wchar_t*> rows[] = {
+        {sfInstall, L"C:\\Velkora"},
+        {sfSource, L"C:\\Velkora\\Source"},
+        {sfIde, L"C:\\Velkora\\RADStudio9"},
+        {sfIdeWin32, L"C:\\Velkora\\RADStudio9\\Win32"},
+        {sfIdeWin64, L"C:\\Velkora\\RADStudio9\\Win64"},
+        {0x80 | sfSource, L"C:\\Velkora\\Source"},
+        {5, L""},
+        {0x7F, L""},
+    };
+    for (const auto& [code, path] : rows)
+        EXPECT_EQ(InstallSubDir(code), path) << code;
 }
 
-TEST(FindTextTest, SingleForwardScanWithoutBacktracking) {
-    EXPECT_EQ(FindText(L"aaab", L"aab"), 0) << "the scan never steps back";
-    EXPECT_EQ(FindText(L"xaab", L"aab"), 2);
-    EXPECT_EQ(FindText(L"abcabd", L"abd"), 4) << "the failing character restarts the match";
-    EXPECT_EQ(FindText(L"hello", L"hello"), 1);
-    EXPECT_EQ(FindText(L"hello", L"o"), 5);
-    EXPECT_EQ(FindText(L"hell", L"hello"), 0);
-    EXPECT_EQ(FindText(L"", L"a"), 0);
-    EXPECT_EQ(FindText(L"a", L""), 0);
-}
-
-TEST(FindTextTest, CaseMattersUnlessBothSidesAreLowerCased) {
-    const std::wstring path = L"$(BDS)\\lib;C:\\Program Files\\Velkora\\Source;X";
-    const std::wstring entry = L"c:\\program files\\velkora\\source";
-    EXPECT_EQ(FindText(path, entry), 0);
-    EXPECT_EQ(FindText(LowerCase(path), LowerCase(entry)), 12);
-}
-
-TEST(FindTextTest, EightBitVariantScansTheSameWay) {
-    EXPECT_EQ(FindTextA("aaab", "aab"), 0);
-    EXPECT_EQ(FindTextA("vkl.ohl\r\n:Link vkl.hlp", ":Link"), 10);
-    EXPECT_EQ(FindTextA("", "x"), 0);
-    EXPECT_EQ(FindTextA("x", ""), 0);
+TEST(FindTextTest, OneBasedSingleForwardScanWithoutBacktracking) {
+    const std::tuple<const wchar_t*, const wchar_t*, int> rows[] = {
+        {L"aaab", L"aab", 0},                            // the scan never steps back
+        {L"xaab", L"aab", 2},    {L"abcabd", L"abd", 4}, // the failing character restarts the match
+        {L"hello", L"hello", 1}, {L"hello", L"o", 5},
+        {L"hell", L"hello", 0},  {L"", L"a", 0},
+        {L"a", L"", 0},          {L"C:\\Program Files", L"c:\\program files", 0}, // case matters
+    };
+    for (const auto& [text, pattern, position] : rows) {
+        EXPECT_EQ(FindText(text, pattern), position) << text << " / " << pattern;
+        EXPECT_EQ(FindTextA(ToAnsi(text), ToAnsi(pattern)), position) << text << " / " << pattern;
+    }
+    EXPECT_EQ(FindText(LowerCase(L"$(BDS)\\lib;C:\\Program Files"), L"c:\\program files"), 12);
     EXPECT_EQ(FindTextA(LowerCaseA("ABC\xC9"), "c\xE9"), 3) << "system lower-casing in 1252";
 }
 
@@ -115,8 +103,7 @@ TEST(EncodingTest, AnsiIsTheSystemCodePageAndUtf8RoundTrips) {
     EXPECT_EQ(FromAnsi("Caf\xE9 \x80"), text);
     EXPECT_EQ(ToUtf8(text), "Caf\xC3\xA9 \xE2\x82\xAC");
     EXPECT_EQ(FromUtf8("Caf\xC3\xA9 \xE2\x82\xAC"), text);
-    const std::wstring astral = L"\U0001F600";
-    EXPECT_EQ(FromUtf8(ToUtf8(astral)), astral);
+    EXPECT_EQ(FromUtf8(ToUtf8(L"\U0001F600")), L"\U0001F600");
     EXPECT_EQ(ToUtf8(L""), "");
     EXPECT_EQ(FromUtf8(""), L"");
     EXPECT_EQ(ToAnsi(L"\u4e2d"), "?") << "a character outside the code page becomes the default";

@@ -5,20 +5,6 @@
 
 using namespace vktest;
 
-namespace {
-
-std::wstring FixtureExe() {
-    return BuildDir() + L"\\tests\\versioned_fixture.exe";
-}
-
-// What the fixture wrote: its arguments joined by '|', a line break, its current directory.
-std::wstring FixtureReport(const std::wstring& path) {
-    std::string bytes = ReadFileBytes(path);
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-}
-
-}  // namespace
-
 class ProcessTest : public SandboxTest {
 protected:
     void SetUp() override {
@@ -26,33 +12,24 @@ protected:
         // A copy in a directory with blanks: the path must be quoted to run.
         ASSERT_EQ(CreateDirectoryPath(TempPath(L"Program Files (x86)\\Tool Dir")), 0u);
         Tool = TempPath(L"Program Files (x86)\\Tool Dir\\fixture.exe");
-        ASSERT_TRUE(CopyFileW(FixtureExe().c_str(), Tool.c_str(), FALSE)) << GetLastError();
+        ASSERT_TRUE(CopyFileW(Fixture.c_str(), Tool.c_str(), FALSE)) << GetLastError();
     }
+    const std::wstring Fixture = BuildDir() + L"\\tests\\versioned_fixture.exe";
     std::wstring Tool;
 };
 
-TEST_F(ProcessTest, RunsAProgramWithBlanksInItsPathAndPassesTheParameters) {
+TEST_F(ProcessTest, RunsAQuotedProgramPathWithItsParametersAndWaitsIgnoringTheExitCode) {
+    // "...\Program.exe" is what an unquoted command line would start first.
+    ASSERT_TRUE(CopyFileW(Fixture.c_str(), TempPath(L"Program.exe").c_str(), FALSE));
     ASSERT_TRUE(SetCurrentDirectoryW(TempDir.c_str()));
     const std::wstring report = TempPath(L"report.txt");
-    EXPECT_EQ(RunAndWait(Tool, L"write \"" + report + L"\" one \"two three\""), 0u);
-    EXPECT_EQ(FixtureReport(report), L"one|two three\n" + TempDir)
-        << "waits for the end; default current directory";
-}
-
-TEST_F(ProcessTest, NeverStartsAProgramFoundByCuttingThePathAtABlank) {
-    // "C:\...\Program.exe" would be what an unquoted command line tries first.
-    const std::wstring decoy = TempPath(L"Program.exe");
-    ASSERT_TRUE(CopyFileW(FixtureExe().c_str(), decoy.c_str(), FALSE));
-    const std::wstring report = TempPath(L"report.txt");
-    EXPECT_EQ(RunAndWait(Tool, L"write \"" + report + L"\" real"), 0u);
-    std::wstring text = FixtureReport(report);
-    EXPECT_EQ(text.substr(0, 5), L"real\n");
-}
-
-TEST_F(ProcessTest, WaitsForTheProgramAndIgnoresItsExitCode) {
-    const ULONGLONG before = GetTickCount64();
-    EXPECT_EQ(RunAndWait(Tool, L"sleep 400 exit 3"), 0u);
-    EXPECT_GE(GetTickCount64() - before, 350u);
+    // The fixture writes its arguments and current directory only after the pause and exits
+    // with 3: the report is there on return only when RunAndWait waited for the end.
+    EXPECT_EQ(RunAndWait(Tool, L"sleep 400 exit 3 write \"" + report + L"\" one \"two three\""),
+              0u);
+    const std::string bytes = ReadFileBytes(report);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2),
+              L"one|two three\n" + TempDir);
 }
 
 TEST_F(ProcessTest, RunsABatchFileThroughTheSystemCommandInterpreter) {
@@ -60,7 +37,7 @@ TEST_F(ProcessTest, RunsABatchFileThroughTheSystemCommandInterpreter) {
     const std::wstring batch = TempPath(L"Help Dir\\help reg.bat");
     ASSERT_TRUE(WriteFileBytes(batch, "@echo %~1 %2> \"%~dp0out.txt\"\r\n"));
     // A planted cmd.exe in the current directory must not be the one that runs.
-    ASSERT_TRUE(CopyFileW(FixtureExe().c_str(), TempPath(L"cmd.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Fixture.c_str(), TempPath(L"cmd.exe").c_str(), FALSE));
     ASSERT_TRUE(SetCurrentDirectoryW(TempDir.c_str()));
     EXPECT_EQ(RunAndWait(batch, L"\"first arg\" second"), 0u);
     EXPECT_EQ(ReadFileBytes(TempPath(L"Help Dir\\out.txt")), "first arg second\r\n");
@@ -74,20 +51,17 @@ TEST_F(ProcessTest, StartFailuresAnswerTheWin32Error) {
     EXPECT_NE(RunAndWait(TempPath(L"text.exe"), L""), 0u);
 }
 
-TEST_F(ProcessTest, ProductVersionIsReadNotTheFileVersion) {
+TEST_F(ProcessTest, ProductVersionIsReadNotTheFileVersionAndNoResourceAnswersZero) {
     DWORD high = 1, low = 1;
     EXPECT_TRUE(GetFileProductVersion(Tool, high, low));
     EXPECT_EQ(high, 0x00040007u);
     EXPECT_EQ(low, 0x00020009u);
-}
-
-TEST_F(ProcessTest, NoVersionResourceAnswersFalse) {
-    DWORD high = 1, low = 1;
     ASSERT_TRUE(WriteFileBytes(TempPath(L"plain.dll"), std::string(4096, 'M')));
-    EXPECT_FALSE(GetFileProductVersion(TempPath(L"plain.dll"), high, low));
-    EXPECT_FALSE(GetFileProductVersion(TempPath(L"absent.exe"), high, low));
-    EXPECT_EQ(high, 0u);
-    EXPECT_EQ(low, 0u);
+    for (const wchar_t* file : {L"plain.dll", L"absent.exe"}) {
+        high = low = 1;
+        EXPECT_FALSE(GetFileProductVersion(TempPath(file), high, low)) << file;
+        EXPECT_EQ(high + low, 0u) << file;
+    }
 }
 
 TEST(PlatformTest, NtFamilyAndErrorTexts) {
