@@ -115,7 +115,8 @@ std::string WideToMultiByte(UINT codePage, const std::wstring& text) {
     if (text.empty() || text.size() > INT_MAX / 4)
         return {};
     int length = static_cast<int>(text.size());
-    int needed = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    int needed =
+        WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0)
         return {};
     std::string result(static_cast<size_t>(needed), '\0');
@@ -164,7 +165,8 @@ bool IsBatchFile(const std::wstring& program) {
 
 // ---- Registry ----
 
-bool ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& text) {
+bool ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name,
+                   std::wstring& text) {
     text.clear();
     RegKey handle = OpenKey(root, key, KEY_READ);
     if (!handle)
@@ -317,35 +319,26 @@ std::wstring BaseDir(int dirCode) {
     case dcIdeRoot:
         return IsValidProductIndex(CurrentProduct) ? BorlandProducts[CurrentProduct].RootDir
                                                    : std::wstring();
-    case dcInstall:
-        return InstallDir;
+    case dcInstall: return InstallDir;
     case dcIdeHelp:
         return IsValidProductIndex(CurrentProduct)
                    ? BorlandProducts[CurrentProduct].RootDir + L"\\Help\\"
                    : std::wstring();
     case dcTemp:
         return SystemPath([](wchar_t* b, UINT n) { return static_cast<UINT>(GetTempPathW(n, b)); });
-    case dcSystem:
-        return SystemPath([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); });
-    default:
-        return {};
+    case dcSystem: return SystemPath([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); });
+    default: return {};
     }
 }
 
 std::wstring InstallSubDir(uint8_t code) {
     switch (code & 0x7F) {
-    case sfInstall:
-        return InstallDir;
-    case sfSource:
-        return JoinPath(InstallDir, L"Source");
-    case sfIde:
-        return JoinPath(InstallDir, CurrentProductDir);
-    case sfIdeWin32:
-        return JoinPath(InstallDir, CurrentProductDir + L"\\Win32");
-    case sfIdeWin64:
-        return JoinPath(InstallDir, CurrentProductDir + L"\\Win64");
-    default:
-        return {};
+    case sfInstall: return InstallDir;
+    case sfSource: return JoinPath(InstallDir, L"Source");
+    case sfIde: return JoinPath(InstallDir, CurrentProductDir);
+    case sfIdeWin32: return JoinPath(InstallDir, CurrentProductDir + L"\\Win32");
+    case sfIdeWin64: return JoinPath(InstallDir, CurrentProductDir + L"\\Win64");
+    default: return {};
     }
 }
 
@@ -497,7 +490,8 @@ bool DirectoryExists(const std::wstring& path) {
 }
 
 std::wstring CurrentDirectory() {
-    return SystemPath([](wchar_t* b, UINT n) { return static_cast<UINT>(GetCurrentDirectoryW(n, b)); });
+    return SystemPath(
+        [](wchar_t* b, UINT n) { return static_cast<UINT>(GetCurrentDirectoryW(n, b)); });
 }
 
 // ---- Processes and versions ----

@@ -40,7 +40,8 @@ extern DWORD OsPlatformId;
 // ---- Registry (each opens and closes its own key) ----
 
 // True and the value when it is a REG_SZ; false and empty text otherwise.
-bool ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& text);
+bool ReadRegString(HKEY root, const std::wstring& key, const std::wstring& name,
+                   std::wstring& text);
 // True when a value of up to 4 bytes was read (its type is not checked); value 0 otherwise.
 bool ReadRegDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD& value);
 // Creates the key when needed and stores a REG_SZ with its terminator. True on success.
@@ -121,7 +122,7 @@ std::string LowerCaseA(std::string text);
 
 // ---- Encodings: the one place that converts between UTF-16 and 8-bit text ----
 
-std::string ToAnsi(const std::wstring& text);    // system ANSI code page
+std::string ToAnsi(const std::wstring& text);  // system ANSI code page
 std::wstring FromAnsi(const std::string& text);
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);

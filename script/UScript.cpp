@@ -41,8 +41,8 @@ std::wstring ChosenProductNames() {
 
 std::wstring InstallLogHeader() {
     return std::wstring(L"Start installation for ") + sProductType + L" of " + sProductName +
-           L" v" + sProductVersion + L"\r\nRootPath: " + InstallDir +
-           L"\r\nBorland products: " + ChosenProductNames();
+           L" v" + sProductVersion + L"\r\nRootPath: " + InstallDir + L"\r\nBorland products: " +
+           ChosenProductNames();
 }
 
 std::wstring ProductInfoText(uint32_t code) {
@@ -285,7 +285,6 @@ int TScript::RunItem(const TScriptItem& item) {
         if (DoCheckFile() != 0)
             BeginSkip(siEndIfFileExists, item.Code);
         return 0;
-    default:
-        return 0;  // end rows, siProductInfo and unknown types do nothing
+    default: return 0;  // end rows, siProductInfo and unknown types do nothing
     }
 }

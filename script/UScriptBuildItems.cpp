@@ -15,9 +15,9 @@ namespace {
 constexpr DWORD BuildTimeoutMs = 45000;
 
 struct TBuildTool {
-    const wchar_t* File;        // below RootDir
-    const wchar_t* Arguments;   // put before the project file name
-    const wchar_t* MissingText; // log prefix when the tool is not there
+    const wchar_t* File;         // below RootDir
+    const wchar_t* Arguments;    // put before the project file name
+    const wchar_t* MissingText;  // log prefix when the tool is not there
     int MissingResult;
 };
 
@@ -78,7 +78,7 @@ DWORD StartAndWaitBounded(const std::wstring& program, const std::wstring& comma
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int TScript::DoCompilePackage() {
     const TScriptItem item = GetItem();

@@ -85,7 +85,7 @@ public:
                 error = ERROR_FILE_EXISTS;
         }
         if (error != 0) {
-            FPath.clear(); // not ours: never delete a file this object did not create
+            FPath.clear();  // not ours: never delete a file this object did not create
             return error;
         }
         DWORD written = 0;
@@ -110,7 +110,7 @@ private:
     std::wstring FPath;
 };
 
-} // namespace
+}  // namespace
 
 int TScript::DoCreateDir() {
     const std::wstring path = ItemPathOf(GetItem());

@@ -16,7 +16,7 @@ std::wstring QuotedIfBlank(const std::wstring& path) {
     return path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"";
 }
 
-} // namespace
+}  // namespace
 
 std::wstring UninstallDisplayName() {
     return std::wstring(sMakerName) + L" " + sProductName + L" v" + sProductVersion;

@@ -112,7 +112,7 @@ FileHandle OpenForEdit(const std::wstring& path) {
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-} // namespace
+}  // namespace
 
 int TScript::DoRegisterPackage() {
     const TBorlandProduct* ide = CurrentIde();

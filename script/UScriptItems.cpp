@@ -41,7 +41,7 @@ constexpr TScriptItem CopyTo(const wchar_t* name, int32_t dirCode, int package) 
     return {siCopyFileTo, 0, name, 0, dirCode, nullptr, nullptr, 0, 0, &PackageFiles[package]};
 }
 
-} // namespace
+}  // namespace
 
 // clang-format off
 const TScriptItem ScriptItems[] = {

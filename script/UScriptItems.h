@@ -44,8 +44,8 @@ constexpr uint16_t siRegisterUninstall = 0x8012;
 constexpr uint16_t siCopyFileTo = 0x8014;
 
 // Flags bits.
-constexpr uint16_t sfLogUninstall = 0x0001;    // append an uninstall-log record after the item
-constexpr uint16_t sfKeepOnPartial = 0x0002;   // the uninstaller skips it on a partial uninstall
+constexpr uint16_t sfLogUninstall = 0x0001;   // append an uninstall-log record after the item
+constexpr uint16_t sfKeepOnPartial = 0x0002;  // the uninstaller skips it on a partial uninstall
 
 // Destination of a built run-time package copied to the system directory.
 struct TPackageFile {
@@ -56,12 +56,12 @@ struct TPackageFile {
 struct TScriptItem {
     uint16_t ItemType;
     uint16_t Flags;
-    const wchar_t* Name;       // nullptr when unused
-    uint32_t Code;             // resource id, block key or mask, IDE index, root key, ...
-    int32_t DirCode;           // directory code of Name (0: Name used unchanged)
+    const wchar_t* Name;  // nullptr when unused
+    uint32_t Code;        // resource id, block key or mask, IDE index, root key, ...
+    int32_t DirCode;      // directory code of Name (0: Name used unchanged)
     const wchar_t* Text1;
     const wchar_t* Text2;
-    int32_t DestDirCode;       // directory code of Text2
+    int32_t DestDirCode;  // directory code of Text2
     int32_t Platform;
     const TPackageFile* Dest;  // siCopyFileTo destination
 };

@@ -159,7 +159,8 @@ class SelectObjectGuard {
 public:
     SelectObjectGuard(HDC dc, HGDIOBJ obj) noexcept : FDC(dc), FPrevious(::SelectObject(dc, obj)) {}
     SelectObjectGuard(SelectObjectGuard&& other) noexcept
-        : FDC(std::exchange(other.FDC, nullptr)), FPrevious(std::exchange(other.FPrevious, nullptr)) {}
+        : FDC(std::exchange(other.FDC, nullptr)),
+          FPrevious(std::exchange(other.FPrevious, nullptr)) {}
     SelectObjectGuard& operator=(SelectObjectGuard&&) = delete;
     SelectObjectGuard(const SelectObjectGuard&) = delete;
     SelectObjectGuard& operator=(const SelectObjectGuard&) = delete;
@@ -168,7 +169,9 @@ public:
             ::SelectObject(FDC, FPrevious);
     }
 
-    explicit operator bool() const noexcept { return FPrevious != nullptr && FPrevious != HGDI_ERROR; }
+    explicit operator bool() const noexcept {
+        return FPrevious != nullptr && FPrevious != HGDI_ERROR;
+    }
     HGDIOBJ previous() const noexcept { return FPrevious; }
 
 private:

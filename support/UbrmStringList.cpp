@@ -14,8 +14,9 @@ namespace {
 
 // The user's locale order with string-sort ordering and no case folding, as -1, 0 or +1.
 int CompareEntries(const std::wstring& entry, const std::wstring& s) {
-    int result = CompareStringW(LOCALE_USER_DEFAULT, SORT_STRINGSORT, entry.data(),
-                                static_cast<int>(entry.size()), s.data(), static_cast<int>(s.size()));
+    int result =
+        CompareStringW(LOCALE_USER_DEFAULT, SORT_STRINGSORT, entry.data(),
+                       static_cast<int>(entry.size()), s.data(), static_cast<int>(s.size()));
     if (result == CSTR_LESS_THAN)
         return -1;
     if (result == CSTR_GREATER_THAN)
@@ -67,7 +68,8 @@ public:
     }
     // Appends one line and its terminator; a line that cannot fit even an empty buffer is
     // written whole, on its own, after what the buffer held.
-    void AppendLine(const char* data, size_t bytes, const char* terminator, size_t terminatorBytes) {
+    void AppendLine(const char* data, size_t bytes, const char* terminator,
+                    size_t terminatorBytes) {
         const size_t needed = bytes + terminatorBytes;
         if (FBuffer.size() + needed > FCapacity)
             Flush();

@@ -87,17 +87,10 @@ TProductTexts ProductTexts(const TDeinstall& deinstall) {
 std::wstring RejectionText(const std::wstring& logPath, int result) {
     const wchar_t* reason = L"it is damaged";
     switch (result) {
-    case ulCannotOpen:
-        reason = L"it cannot be opened";
-        break;
-    case ulEmpty:
-        reason = L"it is empty";
-        break;
-    case ulBadMagic:
-        reason = L"it is not an uninstall log";
-        break;
-    default:
-        break;
+    case ulCannotOpen: reason = L"it cannot be opened"; break;
+    case ulEmpty: reason = L"it is empty"; break;
+    case ulBadMagic: reason = L"it is not an uninstall log"; break;
+    default: break;
     }
     return L"The uninstall log\r\n" + logPath + L"\r\ncannot be used: " + reason +
            L". Nothing was removed.";
@@ -249,8 +242,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         // Nothing can be cancelled once the walk has begun; clicks that waited are dropped.
         return LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 

@@ -26,25 +26,18 @@ const wchar_t* StatusText(uint16_t itemType) {
     switch (itemType) {
     case siRegisterPackage:
     case siAddSearchPath:
-    case siAddIdePath:
-        return L"Unregistering package";
+    case siAddIdePath: return L"Unregistering package";
     case siModifyHelpFile:
     case siRegisterWinHelp:
-    case siRegisterHelp:
-        return L"Unregistering help";
+    case siRegisterHelp: return L"Unregistering help";
     case siDeleteFile:
     case siExtractFile:
     case siExtractFileIfAbsent:
-    case siCopyFileTo:
-        return L"Removing file";
-    case siCreateRegKey:
-        return L"Removing registry key";
-    case siCreateDir:
-        return L"Removing directory";
-    case siRegisterUninstall:
-        return L"Unregistering uninstall";
-    default:
-        return nullptr;
+    case siCopyFileTo: return L"Removing file";
+    case siCreateRegKey: return L"Removing registry key";
+    case siCreateDir: return L"Removing directory";
+    case siRegisterUninstall: return L"Unregistering uninstall";
+    default: return nullptr;
     }
 }
 
@@ -450,9 +443,7 @@ DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
         }
         return 0;
     case siModifyHelpFile:
-    case 0x0019:
-        UndoModifyHelpFile(record, text);
-        return 0;
+    case 0x0019: UndoModifyHelpFile(record, text); return 0;
     case siDeleteFile:
     case siExtractFile:
     case siExtractFileIfAbsent:
@@ -460,9 +451,7 @@ DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
         if (!path.empty())
             DeleteFileW(path.c_str());
         return 0;
-    case siRegisterWinHelp:
-        DeleteRegValue(HKEY_LOCAL_MACHINE, sWindowsHelpKey, text);
-        return 0;
+    case siRegisterWinHelp: DeleteRegValue(HKEY_LOCAL_MACHINE, sWindowsHelpKey, text); return 0;
     case siCreateRegKey:
         if (IsPredefinedRoot(record.Code) && IsDeletableKeyPath(text))
             DeleteRegKeyTree(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(record.Code)), text);
@@ -471,8 +460,7 @@ DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
         if (ideCurrent)
             RemoveFromLibrarySearchPaths(CurrentProduct, path);
         return 0;
-    case siRegisterHelp:
-        return UndoRegisterHelp();
+    case siRegisterHelp: return UndoRegisterHelp();
     case siAddIdePath:
         if (ideCurrent) {
             const std::wstring full = BorlandProducts[CurrentProduct].RegKey + text;
@@ -488,16 +476,13 @@ DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
         CurrentProduct = static_cast<int>(record.Code);
         CurrentProductDir = text;
         return 0;
-    case siCreateDir:
-        UndoCreateDir(path);
-        return 0;
+    case siCreateDir: UndoCreateDir(path); return 0;
     case siRegisterUninstall:
         // Without the entry's name the key path would be the whole Windows uninstall key. Only
         // the entry goes: the uninstall key above it is the system's, even when it is empty.
         if (!ProductIntName.empty())
             DeleteRegSubKeyTree(HKEY_LOCAL_MACHINE, sWindowsUninstallKey, ProductIntName);
         return 0;
-    default:
-        return 0;
+    default: return 0;
     }
 }

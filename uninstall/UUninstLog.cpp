@@ -133,31 +133,18 @@ TUninstHeader ParseUninstHeader(TLogBytes log) {
             header.CodesSeen |= CodeBit(record.Code);
         const std::wstring text = FromUtf8(std::string(record.Text));
         switch (record.Code) {
-        case 1:
-            header.ProductName = text;
-            break;
-        case 2:
-            header.ProductVersion = text;
-            break;
-        case 3:
-            header.ProductType = text;
-            break;
-        case 4:
-            header.InstallDir = text;
-            break;
-        case 5:
-            header.ProductRegKey = text;
-            break;
-        case 7:
-            header.ProductIntName = text;
-            break;
+        case 1: header.ProductName = text; break;
+        case 2: header.ProductVersion = text; break;
+        case 3: header.ProductType = text; break;
+        case 4: header.InstallDir = text; break;
+        case 5: header.ProductRegKey = text; break;
+        case 7: header.ProductIntName = text; break;
         case 6:
             header.ReadBackward = true;
             header.WalkBegin = log.size();
             header.WalkEnd = pos;
             return header;
-        default:
-            break;
+        default: break;
         }
     }
     return header;

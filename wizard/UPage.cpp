@@ -67,8 +67,8 @@ INT_PTR OnInitDialog(HWND dlg) {
     WizardIcon.reset(static_cast<HICON>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0)));
     SetClassLongPtrW(dlg, GCLP_HICON, reinterpret_cast<LONG_PTR>(WizardIcon.get()));
-    const std::wstring caption = std::wstring(L"Installation Wizard for ") + sProductName + L" v" +
-                                 sProductVersion;
+    const std::wstring caption =
+        std::wstring(L"Installation Wizard for ") + sProductName + L" v" + sProductVersion;
     SetWindowTextW(dlg, caption.c_str());
     CreateLogoLabel(dlg);
     ChangePage(0);
@@ -101,12 +101,9 @@ INT_PTR OnCommand(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     switch (id) {
     case IDOK:
-    case IDCANCEL:
-        return OnCancel(dlg, wParam);
-    case idcNext:
-        return ButtonUsable(dlg, idcNext) ? ChangePage(+1) : TRUE;
-    case idcBack:
-        return ButtonUsable(dlg, idcBack) ? ChangePage(-1) : TRUE;
+    case IDCANCEL: return OnCancel(dlg, wParam);
+    case idcNext: return ButtonUsable(dlg, idcNext) ? ChangePage(+1) : TRUE;
+    case idcBack: return ButtonUsable(dlg, idcBack) ? ChangePage(-1) : TRUE;
     default:
         if (CurrentPage >= 1 && CurrentPage <= PageCount)
             return Pages[static_cast<size_t>(CurrentPage)]->DlgProc(msg, wParam, lParam);
@@ -202,19 +199,13 @@ int ChangePage(int delta) {
 INT_PTR CALLBACK WizardDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
         switch (msg) {
-        case WM_INITDIALOG:
-            return OnInitDialog(dlg);
-        case WM_COMMAND:
-            return OnCommand(dlg, msg, wParam, lParam);
-        case WM_PARENTNOTIFY:
-            return OnParentNotify(dlg, wParam, lParam);
+        case WM_INITDIALOG: return OnInitDialog(dlg);
+        case WM_COMMAND: return OnCommand(dlg, msg, wParam, lParam);
+        case WM_PARENTNOTIFY: return OnParentNotify(dlg, wParam, lParam);
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-        case WM_DESTROY:
-            OnDestroy();
-            return FALSE;
-        default:
-            return FALSE;
+        case WM_DESTROY: OnDestroy(); return FALSE;
+        default: return FALSE;
         }
     } catch (...) {
         // Out of memory inside a page: the dialog stays as it was.
@@ -263,8 +254,8 @@ void RunWizard() {
     RegisterLabelClass();
     try {
         CreatePages();
-        if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), nullptr,
-                            WizardDlgProc, 0) < 0)
+        if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), nullptr, WizardDlgProc,
+                            0) < 0)
             MessageBoxW(nullptr, L"Error in create dialog", L"Error", MB_OK);
     } catch (...) {
         // Only allocation can fail here; the pages are freed and the program ends normally.

@@ -149,7 +149,8 @@ std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring
 // InstallDir from the edit box text: one trailing "\" or "/" dropped.
 std::wstring DirectoryFromEdit(const std::wstring& text);
 // The error box text for a failed item, at most 260 characters (a long log text is shortened).
-std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId, const std::wstring& logText);
+std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
+                             const std::wstring& logText);
 // Where the folder browser goes: right edge under the Browse button's, just below it, pulled up
 // to stay inside the work area.
 POINT PlaceBelowButton(const RECT& button, const RECT& window, const RECT& workArea);

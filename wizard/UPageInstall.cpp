@@ -14,8 +14,8 @@
 namespace {
 
 const wchar_t* const LineBreaks = L"\r\n\r\n";
-constexpr size_t EditLimit = 260;       // characters read back from the directory edit box
-constexpr size_t ErrorTextRoom = 260;   // characters an error box text may hold
+constexpr size_t EditLimit = 260;      // characters read back from the directory edit box
+constexpr size_t ErrorTextRoom = 260;  // characters an error box text may hold
 
 bool EndsWithSeparator(const std::wstring& path) {
     return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
@@ -102,10 +102,11 @@ std::wstring DirectoryFromEdit(const std::wstring& text) {
     return directory;
 }
 
-std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId, const std::wstring& logText) {
+std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
+                             const std::wstring& logText) {
     wchar_t head[128];
-    swprintf(head, 128, L"Error in ScriptItem=%d, ErrorCode=%xh ScriptItemId=%x with text\r\n", index,
-             static_cast<unsigned>(errorCode), static_cast<unsigned>(itemId));
+    swprintf(head, 128, L"Error in ScriptItem=%d, ErrorCode=%xh ScriptItemId=%x with text\r\n",
+             index, static_cast<unsigned>(errorCode), static_cast<unsigned>(itemId));
     std::wstring text = head + logText;
     // A long log line is cut so the whole text keeps to its room; "..." shows the cut.
     if (text.size() > ErrorTextRoom)
@@ -296,7 +297,8 @@ int TPageFinish::Show() {
     SetFocus(finish);
     SendMessageW(finish, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
     SetItemText(idcPageText, L"Setup has finished installing " + ProductPhrase() +
-                                 L" on you computer." + LineBreaks + L"Click Finish to exit Setup.");
+                                 L" on you computer." + LineBreaks +
+                                 L"Click Finish to exit Setup.");
     SetDlgItemTextW(DlgHandle, idcCancel, L"Finish");
     return WriteInstallRecord() ? 1 : 0;
 }

@@ -49,20 +49,15 @@ LRESULT CALLBACK CLBWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (wParam == L' ')
                 wrapper->ToggleChecked();
             break;
-        case WM_LBUTTONDOWN:
-            wrapper->FLClicksCount = 1;
-            break;
+        case WM_LBUTTONDOWN: wrapper->FLClicksCount = 1; break;
         case WM_LBUTTONUP:
             // Only a release that follows a press in this list box is a click; the press has
             // already moved the selection to the item under the mouse.
             if (--wrapper->FLClicksCount == 0)
                 wrapper->ToggleChecked();
             break;
-        case WM_LBUTTONDBLCLK:
-            wrapper->ToggleChecked();
-            break;
-        default:
-            break;
+        case WM_LBUTTONDBLCLK: wrapper->ToggleChecked(); break;
+        default: break;
         }
     } catch (...) {
         // A failed toggle must not take the list box down; the message still goes on.
@@ -342,7 +337,8 @@ RECT TbrmCheckListBox::GetItemRect(int index) const {
     RECT r{};
     const int count = GetCount();
     if (index == 0 || index < count) {
-        SendMessageW(FHandle, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+        SendMessageW(FHandle, LB_GETITEMRECT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&r));
     } else if (index == count) {
         // The slot after the last item.
         SendMessageW(FHandle, LB_GETITEMRECT, static_cast<WPARAM>(index - 1),
