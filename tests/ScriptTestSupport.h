@@ -42,8 +42,9 @@ private:
     uint32_t FCustomize = 0;
 };
 
-// Runs every item of the table as the progress page does, logs open, and answers the results.
-inline std::vector<int> RunScript(TScript& script) {
+// Runs every item of items as the progress page does, logs open, and answers the results.
+inline std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
+    TScript script(items.data(), static_cast<int>(items.size()));
     std::vector<int> results;
     script.Start();
     for (script.SetCurrent(0); script.Current() < script.Count();
@@ -51,11 +52,6 @@ inline std::vector<int> RunScript(TScript& script) {
         results.push_back(script.ItemDoScript());
     script.Stop();
     return results;
-}
-
-inline std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
-    TScript script(items.data(), static_cast<int>(items.size()));
-    return RunScript(script);
 }
 
 // The install log's lines after its three header lines (UTF-16LE, CR LF each).
