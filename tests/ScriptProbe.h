@@ -15,7 +15,6 @@ namespace vktest {
 
 class TScriptProbe : public TScript {
 public:
-    using TScript::DoRemovePrevious;
     using TScript::TScript;
     using TScript::WriteBinLogRecord;
     using TScript::WriteLog;
@@ -93,4 +92,4 @@ private:
     std::array<SavedProduct, BorlandProductCount + 1> FProducts;
 };
 
-}  // namespace vktest
+} // namespace vktest

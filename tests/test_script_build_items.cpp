@@ -48,17 +48,17 @@ TEST_F(BuildItemsTest, EachBuildRunsItsQuotedToolInTheCurrentDirectory) {
                           // C++Builder builds with make whatever the platform; the lowest bit wins.
                           Row(siCompilePackage, L"vkl60.mak", Cb6Bit | Rad11Bit, 0, 1)});
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(script.Run(i, &THandlerProbe::DoCompilePackage), 0);
+        EXPECT_EQ(script.Run(i), 0);
         EXPECT_EQ(script.LogString(), i < 2 ? L"Compiling package: vkl280.dpk...Success"
                                             : L"Compiling package: vkl60.mak...Success");
     }
-    const std::string cwd = Narrow(ProjectDir), rad = Narrow(Rad11Root);
+    const std::string cwd = ToAnsi(ProjectDir), rad = ToAnsi(Rad11Root);
     EXPECT_EQ(StandinCalls(Rad11Root),
               (std::vector<std::string>{
                   "dcc32.exe|" + cwd + "|\"" + rad + "\\bin\\dcc32.exe\" vkl280.dpk",
                   "dcc64.exe|" + cwd + "|\"" + rad + "\\bin\\dcc64.exe\" vkl280.dpk"}));
     EXPECT_EQ(StandinCalls(Cb6Root),
-              std::vector<std::string>{"make.exe|" + cwd + "|\"" + Narrow(Cb6Root) +
+              std::vector<std::string>{"make.exe|" + cwd + "|\"" + ToAnsi(Cb6Root) +
                                        "\\bin\\make.exe\" /fvkl60.mak"});
     EXPECT_EQ(ReadFileBytes(TempPath(L"standin.log")), "");
     // The configurations put each platform's package into its own folder.
@@ -95,7 +95,7 @@ TEST_F(BuildItemsTest, AMissingToolOrABadCodeRunsNothingAndAnswersItsResult) {
         SCOPED_TRACE(testing::Message() << std::hex << row.Code << " " << row.Platform);
         BorlandProducts[28].RootDir = row.Rad11Root ? row.Rad11Root : Rad11Root;
         THandlerProbe script({Row(siCompilePackage, row.Package, row.Code, 0, row.Platform)});
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoCompilePackage), row.Result);
+        EXPECT_EQ(script.Run(0), row.Result);
         EXPECT_EQ(script.LogString(), row.Line);
     }
     EXPECT_TRUE(StandinCalls(Rad11Root).empty());
@@ -105,7 +105,7 @@ TEST_F(BuildItemsTest, AMissingToolOrABadCodeRunsNothingAndAnswersItsResult) {
     BorlandProducts[28].RootDir = Rad11Root;
     ASSERT_TRUE(WriteFileBytes(Rad11Root + L"\\bin\\dcc32.exe", "not a program"));
     THandlerProbe script({Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0)});
-    EXPECT_GT(script.Run(0, &THandlerProbe::DoCompilePackage), 0);
+    EXPECT_GT(script.Run(0), 0);
     EXPECT_EQ(script.LogString(), L"");
 }
 

@@ -51,9 +51,9 @@ TEST_F(IdeItemsTest, RegisterPackageListsThePackageAndAddsItsDirectoryOnce) {
                 {L"C:\\A;", L"C:\\A;" + dir, L"...Success"},
                 {L"X;" + lower + L";Y", L"X;" + lower + L";Y", L"...Already"}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(Narrow(row.Before));
+        SCOPED_TRACE(ToAnsi(row.Before));
         SetValue(Bds2006 + L"\\Library", L"Search Path", row.Before);
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), 0);
+        EXPECT_EQ(script.Run(0), 0);
         EXPECT_EQ(script.LogString(), line + L"\r\nAdding search path: " + dir + row.Outcome);
         EXPECT_EQ(Value(Bds2006 + L"\\Library", L"Search Path"), row.After);
     }
@@ -61,7 +61,7 @@ TEST_F(IdeItemsTest, RegisterPackageListsThePackageAndAddsItsDirectoryOnce) {
 
     // Without a search path the package is still listed; the value is not created.
     ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, (Bds2006 + L"\\Library").c_str()), ERROR_SUCCESS);
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), -2);
+    EXPECT_EQ(script.Run(0), -2);
     EXPECT_EQ(script.LogString(), line);
     EXPECT_EQ(Value(Bds2006 + L"\\Library", L"Search Path"), L"<none>");
 }
@@ -72,7 +72,7 @@ TEST_F(IdeItemsTest, OnlyBds2007To2010AreToldToReloadTheirOptions) {
         const std::wstring key = BorlandProducts[index].RegKey;
         SetValue(key + L"\\Library", L"Search Path", L"");
         THandlerProbe script({Row(siRegisterPackage, L"BDS\\p.bpl", 0, dcInstall)});
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), 0);
+        EXPECT_EQ(script.Run(0), 0);
         EXPECT_EQ(Value(key + L"\\Globals", L"ForceEnvOptionsUpdate"),
                   index >= 12 && index <= 14 ? L"1" : L"<none>")
             << index;
@@ -88,9 +88,9 @@ TEST_F(IdeItemsTest, SearchAndIdePathsAreAddedOnceAndNeverCreated) {
          // Only the low seven bits of Code choose the sub-folder.
          Row(siAddIdePath, L"\\Library\\Win64\\Search Path", 0x80 | sfIdeWin64, dcInstall)});
     SetIde(8, L"CBuilder6");
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoAddSearchPath), -2);
+    EXPECT_EQ(script.Run(0), -2);
     SetIde(16, L"RADStudio9");
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoAddIdePath), 0);
+    EXPECT_EQ(script.Run(1), 0);
     EXPECT_EQ(script.LogString(), L"");
     EXPECT_EQ(Value(cb6, L"Search Path"), L"<none>");
     EXPECT_EQ(Value(cpp, L"LibraryPath"), L"<none>");
@@ -101,16 +101,16 @@ TEST_F(IdeItemsTest, SearchAndIdePathsAreAddedOnceAndNeverCreated) {
     const std::wstring win32 = InstallDir + L"\\RADStudio9\\Win32";
     for (const wchar_t* outcome : {L"...Success", L"...Already"}) {
         SetIde(8, L"CBuilder6");
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoAddSearchPath), 0);
+        EXPECT_EQ(script.Run(0), 0);
         EXPECT_EQ(script.LogString(), L"Adding search path: " + source + outcome);
         SetIde(16, L"RADStudio9");
-        EXPECT_EQ(script.Run(1, &THandlerProbe::DoAddIdePath), 0);
+        EXPECT_EQ(script.Run(1), 0);
         EXPECT_EQ(script.LogString(), L"Adding search path: " + win32 + outcome);
     }
     EXPECT_EQ(Value(cb6, L"Search Path"), L"$(BCB)\\Lib;" + source);
     EXPECT_EQ(Value(cpp, L"LibraryPath"), L"$(BDS)\\lib;" + win32);
     SetValue(Xe2 + L"\\Library\\Win64", L"Search Path", L"");
-    EXPECT_EQ(script.Run(2, &THandlerProbe::DoAddIdePath), 0);
+    EXPECT_EQ(script.Run(2), 0);
     EXPECT_EQ(Value(Xe2 + L"\\Library\\Win64", L"Search Path"),
               InstallDir + L"\\RADStudio9\\Win64");
 }
@@ -133,16 +133,16 @@ TEST_F(IdeItemsTest, ModifyHelpFileAppendsTheLineOnceOnALineOfItsOwnToAnExisting
         SCOPED_TRACE(row.Before);
         ASSERT_TRUE(WriteFileBytes(file, row.Before));
         for (const wchar_t* outcome : {L"...Success", L"...Already"}) {
-            EXPECT_EQ(script.Run(0, &THandlerProbe::DoModifyHelpFile), 0);
+            EXPECT_EQ(script.Run(0), 0);
             EXPECT_EQ(script.LogString(), L"Modifying file: " + file + outcome);
             EXPECT_EQ(ReadFileBytes(file), row.After);
         }
     }
     // A missing file is not created; a slot beyond the IDE's files names none.
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoModifyHelpFile), -1);
+    EXPECT_EQ(script.Run(1), -1);
     EXPECT_EQ(script.LogString(), L"");
     EXPECT_FALSE(PathExists(TempPath(L"CBuilder4\\Help\\bcb4.cfg")));
-    EXPECT_EQ(script.Run(2, &THandlerProbe::DoModifyHelpFile), -1);
+    EXPECT_EQ(script.Run(2), -1);
 }
 
 TEST_F(IdeItemsTest, ReplaceTextReplacesTheFirstOccurrenceIgnoringCase) {
@@ -153,13 +153,13 @@ TEST_F(IdeItemsTest, ReplaceTextReplacesTheFirstOccurrenceIgnoringCase) {
                           Row(siReplaceText, L"missing.txt", 0, dcInstall, 0, L"a", L"b")});
     const std::wstring line = L"Replace text: File=" + file + L", FindText=oldValue, ReplaceTo=New";
     for (const char* after : {"Path=New;more oldvalue\r\n", "Path=New;more New\r\n"}) {
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoReplaceText), 0);
+        EXPECT_EQ(script.Run(0), 0);
         EXPECT_EQ(script.LogString(), line + L"...Success");
         EXPECT_EQ(ReadFileBytes(file), after);
     }
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoReplaceText), 0);
+    EXPECT_EQ(script.Run(0), 0);
     EXPECT_EQ(script.LogString(), line + L"...Already");
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoReplaceText), -1);
+    EXPECT_EQ(script.Run(1), -1);
     EXPECT_EQ(script.LogString(), L"");
     EXPECT_FALSE(PathExists(InstallDir + L"\\missing.txt"));
 }
