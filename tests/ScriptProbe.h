@@ -92,4 +92,4 @@ private:
     std::array<SavedProduct, BorlandProductCount + 1> FProducts;
 };
 
-} // namespace vktest
+}  // namespace vktest
