@@ -38,9 +38,8 @@ private:
     uint32_t FItems = 0;
 };
 
-// Runs every item of items as the progress page does, logs open, and answers the results.
-inline std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
-    TScript script(items.data(), static_cast<int>(items.size()));
+// Runs every item of the script as the progress page does, logs open, and answers the results.
+inline std::vector<int> RunScript(TScript& script) {
     std::vector<int> results;
     script.Start();
     for (script.SetCurrent(0); script.Current() < script.Count();
@@ -48,6 +47,11 @@ inline std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
         results.push_back(script.ItemDoScript());
     script.Stop();
     return results;
+}
+
+inline std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
+    TScript script(items.data(), static_cast<int>(items.size()));
+    return RunScript(script);
 }
 
 // The install log's lines after its three header lines (UTF-16LE, CR LF each).
