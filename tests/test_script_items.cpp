@@ -190,6 +190,27 @@ TEST(ScriptTableTest, IdeBlocksInOrderWithTheirPathAndHelpRows) {
     }
 }
 
+TEST(ScriptTableTest, SixtyFourBitBuildsOfTheNewestIdesDependOnTheirCompiler) {
+    std::vector<uint32_t> keys;
+    for (int i = 0; i < ScriptItemCount; ++i) {
+        const TScriptItem& item = ScriptItems[i];
+        if (item.ItemType == siCompilePackage && item.Platform == 1) {
+            // Bits of BDS 9.0 (index 16) to 22.0 (index 28).
+            EXPECT_GE(item.Code, 0x8000u);
+            EXPECT_LE(item.Code, 0x8000000u);
+        }
+        if (item.ItemType != siIfFileExists)
+            continue;
+        EXPECT_EQ(Text(item.Name), L"bin\\dcc64.exe");
+        EXPECT_EQ(item.DirCode, dcIdeRoot);
+        EXPECT_EQ(ScriptItems[i + 1].ItemType, siCompilePackage);
+        EXPECT_EQ(ScriptItems[i + 1].Platform, 1);
+        keys.push_back(item.Code);
+    }
+    EXPECT_EQ(keys,
+              (std::vector<uint32_t>{0x02000001, 0x04000001, 0x04000001, 0x10000001, 0x20000001}));
+}
+
 TEST(ScriptTableTest, CopyRowsTargetThePackageFilesInTheirOrder) {
     const wchar_t* const suffixes[] = {L"40",  L"50",  L"60",  L"2006", L"2007", L"2009", L"2010",
                                        L"150", L"160", L"170", L"180",  L"190",  L"200",  L"210",
