@@ -1,5 +1,5 @@
-// Helpers for the IDE, build and help item tests: a TScript that calls one handler on one row
-// of a small table, and test IDEs whose "bin" holds the stand-in build tools.
+// Helpers for the IDE, build and help item tests: a TScript that runs one row of a small table, and
+// test IDEs whose "bin" holds the stand-in build tools.
 #pragma once
 
 #include "product/UProducts.h"
@@ -9,12 +9,14 @@
 #include "tests/ScriptProbe.h"
 #include "tests/TestSupport.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace vktest {
 
-// Holds the rows of a THandlerProbe: a base, so that they exist before the TScript that reads them.
+// Holds the rows of a THandlerProbe: a base, so that they exist before the TScript that reads
+// them.
 struct TProbeRows {
     std::vector<TScriptItem> Rows;
 };
@@ -24,31 +26,18 @@ public:
     explicit THandlerProbe(std::vector<TScriptItem> items)
         : TProbeRows{std::move(items)}, TScript(Rows.data(), static_cast<int>(Rows.size())) {}
 
-    using TScript::DoAddIdePath;
-    using TScript::DoAddSearchPath;
-    using TScript::DoCompilePackage;
-    using TScript::DoCreateRegKey;
-    using TScript::DoModifyHelpFile;
-    using TScript::DoRegisterHelp;
-    using TScript::DoRegisterPackage;
-    using TScript::DoRegisterUninstall;
-    using TScript::DoRegisterWinHelp;
-    using TScript::DoReplaceText;
-    using TScript::DoSetHelpDir;
-
-    // Calls handler on row index as the interpreter does: with an empty log text.
-    int Run(int index, int (TScript::*handler)()) {
+    // Runs row index through the interpreter's dispatch, without logs.
+    int Run(int index) {
         SetCurrent(index);
-        FLogText.clear();
-        return (this->*handler)();
+        return ItemDoScript();
     }
 };
 
 // One row with every field given by name.
 inline TScriptItem Row(uint16_t type, const wchar_t* name, uint32_t code, int32_t dirCode,
                        int32_t platform = 0, const wchar_t* text1 = nullptr,
-                       const wchar_t* text2 = nullptr, uint16_t flags = 0) {
-    return {type, flags, name, code, dirCode, text1, text2, 0, platform, nullptr};
+                       const wchar_t* text2 = nullptr) {
+    return {type, 0, name, code, dirCode, text1, text2, 0, platform, nullptr};
 }
 
 // The stand-in build tool of a variant: 0 builds, 1 writes nothing, 2 never ends.
@@ -72,19 +61,11 @@ inline bool InstallStandinTools(const std::wstring& root, int variant,
 inline std::vector<std::string> StandinCalls(const std::wstring& root) {
     std::vector<std::string> lines;
     const std::string text = ReadFileBytes(root + L"\\bin\\standin.log");
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find("\r\n", start);
+    for (size_t start = 0, end; start < text.size(); start = end + 2) {
+        end = std::min(text.find("\r\n", start), text.size());
         lines.push_back(text.substr(start, end - start));
-        if (end == std::string::npos)
-            break;
-        start = end + 2;
     }
     return lines;
-}
-
-inline std::string Narrow(const std::wstring& text) {
-    return ToAnsi(text);
 }
 
 } // namespace vktest

@@ -15,7 +15,6 @@ namespace vktest {
 
 class TScriptProbe : public TScript {
 public:
-    using TScript::DoRemovePrevious;
     using TScript::TScript;
     using TScript::WriteBinLogRecord;
     using TScript::WriteLog;

@@ -14,7 +14,7 @@
 
 namespace vktest {
 
-// The installation state plus the copy-only switch and the item masks, restored after each
+// The installation state plus the copy-only switch and the item mask, restored after each
 // test; InstallDir is the test's "inst" directory (not created).
 class ScriptTest : public InstallStateTest {
 protected:
@@ -22,27 +22,23 @@ protected:
         InstallStateTest::SetUp();
         FCopyOnly = CopyOnly;
         FItems = InstallItems;
-        FCustomize = CustomizeItems;
         CopyOnly = false;
         InstallVersions = 0;
         InstallItems = 0;
-        CustomizeItems = 0;
         InstallDir = TempPath(L"inst");
     }
     void TearDown() override {
         CopyOnly = FCopyOnly;
         InstallItems = FItems;
-        CustomizeItems = FCustomize;
         InstallStateTest::TearDown();
     }
 
 private:
     bool FCopyOnly = false;
     uint32_t FItems = 0;
-    uint32_t FCustomize = 0;
 };
 
-// Runs every item of the table as the progress page does, logs open, and answers the results.
+// Runs every item of the script as the progress page does, logs open, and answers the results.
 inline std::vector<int> RunScript(TScript& script) {
     std::vector<int> results;
     script.Start();

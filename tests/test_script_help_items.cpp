@@ -17,59 +17,53 @@ class HelpItemsTest : public InstallStateTest {
 protected:
     static std::wstring MachineValue(const std::wstring& key, const std::wstring& name) {
         std::wstring text;
-        EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, key, name, text)) << Narrow(name);
+        EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, key, name, text)) << ToAnsi(name);
         return text;
     }
 };
 
-TEST_F(HelpItemsTest, WinHelpFilesAreRegisteredWithTheHelpDirectory) {
+TEST_F(HelpItemsTest, WinHelpFilesAndTheProductKeyAreRegistered) {
     InstallDir = TempPath(L"My Lib");
     THandlerProbe script({Row(siRegisterWinHelp, L"vklib.hlp", 0, 0),
                           Row(siSetHelpDir, L"Help", 0, dcInstall),
-                          Row(siRegisterWinHelp, L"vklib.cnt", 0, 0)});
-
+                          Row(siRegisterWinHelp, L"vklib.cnt", 0, 0),
+                          Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0),
+                          Row(siCreateRegKey, L"Software\\Brightmoss\\Other", 0x12345, 0)});
     // Before any help directory is named, the value is empty.
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterWinHelp), 0);
+    EXPECT_EQ(script.Run(0), 0);
     EXPECT_EQ(script.LogString(), L"Registering windows help: vklib.hlp...Success");
     EXPECT_EQ(MachineValue(WinHelpKey, L"vklib.hlp"), L"");
-
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoSetHelpDir), 0);
+    EXPECT_EQ(script.Run(1), 0);
     EXPECT_EQ(script.LogString(), L"");
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterWinHelp), 0);
-    EXPECT_EQ(script.Run(2, &THandlerProbe::DoRegisterWinHelp), 0);
+    EXPECT_EQ(script.Run(0), 0);
+    EXPECT_EQ(script.Run(2), 0);
     EXPECT_EQ(script.LogString(), L"Registering windows help: vklib.cnt...Success");
     EXPECT_EQ(MachineValue(WinHelpKey, L"vklib.hlp"), InstallDir + L"\\Help");
     EXPECT_EQ(MachineValue(WinHelpKey, L"vklib.cnt"), InstallDir + L"\\Help");
+
+    EXPECT_EQ(script.Run(3), 0);
+    EXPECT_EQ(script.LogString(), L"");
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
+    // A root that is no registry root creates nothing and is no failure.
+    EXPECT_EQ(script.Run(4), 0);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Other"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Brightmoss\\Other"));
 }
 
 TEST_F(HelpItemsTest, UninstallEntryQuotesPathsWithBlanksOnly) {
     THandlerProbe script({Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall)});
-
     InstallDir = TempPath(L"Program Files\\Velkora");
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterUninstall), 0);
+    EXPECT_EQ(script.Run(0), 0);
     EXPECT_EQ(script.LogString(), L"Registering Uninstall: unbrm.exe...Success");
     EXPECT_EQ(MachineValue(UninstallKey, L"DisplayName"), L"Brightmoss Velkora v4.07");
     EXPECT_EQ(MachineValue(UninstallKey, L"UninstallString"),
               L"\"" + InstallDir + L"\\unbrm.exe\" \"" + InstallDir + L"\\uninst.log\"");
 
-    // A second run leaves one entry with its own values.
     ASSERT_EQ(TempDir.find(L' '), std::wstring::npos);
     InstallDir = TempPath(L"Velkora");
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterUninstall), 0);
+    EXPECT_EQ(script.Run(0), 0);
     EXPECT_EQ(MachineValue(UninstallKey, L"UninstallString"),
               InstallDir + L"\\unbrm.exe " + InstallDir + L"\\uninst.log");
-    EXPECT_EQ(MachineValue(UninstallKey, L"DisplayName"), L"Brightmoss Velkora v4.07");
-}
-
-TEST_F(HelpItemsTest, CreateRegKeyCreatesTheKeyUnderTheCodesRoot) {
-    THandlerProbe script({Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0),
-                          Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x12345, 0)});
-
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoCreateRegKey), 0);
-    EXPECT_EQ(script.LogString(), L"");
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
-    // A root that is no registry root creates nothing and is no failure.
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoCreateRegKey), 0);
 }
 
 TEST_F(HelpItemsTest, RegisterHelpRunsTheBatchInTheHelpDirectory) {
@@ -78,43 +72,15 @@ TEST_F(HelpItemsTest, RegisterHelpRunsTheBatchInTheHelpDirectory) {
     ASSERT_TRUE(WriteFileBytes(InstallDir + L"\\Help\\help_reg.bat", "@echo %CD%> ran.txt\r\n"));
     THandlerProbe script({Row(siRegisterHelp, L"help\\help_reg.bat", 0, 0),
                           Row(siRegisterHelp, L"help\\missing.bat", 0, 0)});
-
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterHelp), 0);
+    EXPECT_EQ(script.Run(0), 0);
     EXPECT_EQ(script.LogString(),
               L"Register help: " + InstallDir + L"\\help\\help_reg.bat...Success");
     EXPECT_EQ(LowerCase(FromAnsi(ReadFileBytes(InstallDir + L"\\Help\\ran.txt"))),
               LowerCase(InstallDir + L"\\help\r\n"));
     // The following items run in the help directory.
     EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(InstallDir + L"\\help"));
-
-    EXPECT_GT(script.Run(1, &THandlerProbe::DoRegisterHelp), 0);
+    EXPECT_GT(script.Run(1), 0);
     EXPECT_EQ(script.LogString(), L"");
-}
-
-TEST_F(HelpItemsTest, ThroughTheInterpreterEachRegistrationLeavesItsRecord) {
-    InstallDir = TempPath(L"Velkora");
-    THandlerProbe script(
-        {Row(siSetHelpDir, L"Help", 0, dcInstall),
-         Row(siRegisterWinHelp, L"vklib.hlp", 0, 0, 0, nullptr, nullptr, 1),
-         Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall, 0, nullptr, nullptr, 1),
-         Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0, 0, nullptr, nullptr,
-             3)});
-    script.Start();
-    for (int i = 0; i < script.Count(); ++i) {
-        script.SetCurrent(i);
-        EXPECT_EQ(script.ItemDoScript(), 0) << i;
-    }
-    script.Stop();
-
-    const std::string log = ReadFileBytes(InstallDir + L"\\install.log");
-    const std::wstring text(reinterpret_cast<const wchar_t*>(log.data()), log.size() / 2);
-    EXPECT_TRUE(text.ends_with(L"\r\nRegistering windows help: vklib.hlp...Success\r\n"
-                               L"Registering Uninstall: unbrm.exe...Success\r\n"))
-        << Narrow(text);
-    // Magic, then one record per flagged row: 16 bytes each plus its UTF-8 name.
-    const std::string bin = ReadFileBytes(InstallDir + L"\\uninst.log");
-    EXPECT_EQ(bin.size(), 7u + (16 + 9) + (16 + 9) + (16 + 27));
-    EXPECT_NE(bin.find("Software\\Brightmoss\\Velkora"), std::string::npos);
 }
 
 } // namespace

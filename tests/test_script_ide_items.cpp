@@ -18,7 +18,6 @@ protected:
         InstallStateTest::SetUp();
         InstallDir = TempPath(L"Velkora");
     }
-
     // Selects IDE index as siSetIde does.
     static void SetIde(int index, const wchar_t* dir) {
         CurrentProduct = index;
@@ -41,8 +40,8 @@ TEST_F(IdeItemsTest, RegisterPackageListsThePackageAndAddsItsDirectoryOnce) {
     const std::wstring package = InstallDir + L"\\BDS2006\\dclvkl2006.bpl";
     const std::wstring dir = InstallDir + L"\\BDS2006";
     const std::wstring line = L"Registering package: " + package + L"...Success";
-    const std::wstring lower = LowerCase(InstallDir); // InstallDir has capitals
-    // Presence ignores case and counts a longer entry that begins with the directory.
+    // Presence ignores case (InstallDir has capitals).
+    const std::wstring lower = LowerCase(dir);
     const struct {
         std::wstring Before, After;
         const wchar_t* Outcome;
@@ -50,12 +49,11 @@ TEST_F(IdeItemsTest, RegisterPackageListsThePackageAndAddsItsDirectoryOnce) {
                 {L"$(BDS)\\Lib;" + dir, L"$(BDS)\\Lib;" + dir, L"...Already"},
                 {L"", dir, L"...Success"},
                 {L"C:\\A;", L"C:\\A;" + dir, L"...Success"},
-                {L"X;" + lower + L"\\bds2006;Y", L"X;" + lower + L"\\bds2006;Y", L"...Already"},
-                {L"X;" + dir + L"Old", L"X;" + dir + L"Old", L"...Already"}};
+                {L"X;" + lower + L";Y", L"X;" + lower + L";Y", L"...Already"}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(Narrow(row.Before));
+        SCOPED_TRACE(ToAnsi(row.Before));
         SetValue(Bds2006 + L"\\Library", L"Search Path", row.Before);
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), 0);
+        EXPECT_EQ(script.Run(0), 0);
         EXPECT_EQ(script.LogString(), line + L"\r\nAdding search path: " + dir + row.Outcome);
         EXPECT_EQ(Value(Bds2006 + L"\\Library", L"Search Path"), row.After);
     }
@@ -63,7 +61,7 @@ TEST_F(IdeItemsTest, RegisterPackageListsThePackageAndAddsItsDirectoryOnce) {
 
     // Without a search path the package is still listed; the value is not created.
     ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, (Bds2006 + L"\\Library").c_str()), ERROR_SUCCESS);
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), -2);
+    EXPECT_EQ(script.Run(0), -2);
     EXPECT_EQ(script.LogString(), line);
     EXPECT_EQ(Value(Bds2006 + L"\\Library", L"Search Path"), L"<none>");
 }
@@ -74,113 +72,57 @@ TEST_F(IdeItemsTest, OnlyBds2007To2010AreToldToReloadTheirOptions) {
         const std::wstring key = BorlandProducts[index].RegKey;
         SetValue(key + L"\\Library", L"Search Path", L"");
         THandlerProbe script({Row(siRegisterPackage, L"BDS\\p.bpl", 0, dcInstall)});
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), 0);
+        EXPECT_EQ(script.Run(0), 0);
         EXPECT_EQ(Value(key + L"\\Globals", L"ForceEnvOptionsUpdate"),
                   index >= 12 && index <= 14 ? L"1" : L"<none>")
             << index;
     }
 }
 
-TEST_F(IdeItemsTest, PlatformSubKeysAndTheDelphi3ValueName) {
-    SetIde(16, L"RADStudio9");
-    SetValue(Xe2 + L"\\Library\\Win32", L"Search Path", L"");
-    SetValue(Xe2 + L"\\Library\\Win64", L"Search Path", L"");
-    THandlerProbe script({Row(siRegisterPackage, L"RADStudio9\\Win32\\p.bpl", 0, dcInstall, 0),
-                          Row(siRegisterPackage, L"RADStudio9\\Win64\\p.bpl", 0, dcInstall, 2)});
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), 0);
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoRegisterPackage), 0);
-    for (const wchar_t* platform : {L"Win32", L"Win64"})
-        EXPECT_EQ(Value(Xe2 + L"\\Library\\" + platform, L"Search Path"),
-                  InstallDir + L"\\RADStudio9\\" + platform);
-    EXPECT_EQ(Value(Xe2 + L"\\Library", L"Search Path"), L"<none>");
-
-    SetIde(1, L"Delphi3");
-    SetValue(L"Software\\Borland\\Delphi\\3.0\\Library", L"SearchPath", L"C:\\D3");
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), 0);
-    EXPECT_EQ(Value(L"Software\\Borland\\Delphi\\3.0\\Library", L"SearchPath"),
-              L"C:\\D3;" + InstallDir + L"\\RADStudio9\\Win32");
-}
-
-TEST_F(IdeItemsTest, WithoutACurrentIdeTheItemsDoNothing) {
-    SetIde(0, L"");
-    THandlerProbe script({Row(siRegisterPackage, L"p.bpl", 0, dcInstall),
-                          Row(siAddSearchPath, L"Source", 0, dcInstall),
-                          Row(siAddIdePath, L"\\Library\\Search Path", sfIde, dcInstall),
-                          Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 1, dcIdeHelp)});
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoRegisterPackage), 0);
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoAddSearchPath), 0);
-    EXPECT_EQ(script.Run(2, &THandlerProbe::DoAddIdePath), 0);
-    EXPECT_EQ(script.Run(3, &THandlerProbe::DoModifyHelpFile), 0);
-    EXPECT_EQ(script.LogString(), L"");
-}
-
-TEST_F(IdeItemsTest, AddSearchPathNeverCreatesAMissingValue) {
-    SetIde(8, L"CBuilder6");
-    const std::wstring key = L"Software\\Borland\\C++Builder\\6.0\\Library";
+TEST_F(IdeItemsTest, SearchAndIdePathsAreAddedOnceAndNeverCreated) {
+    const std::wstring cb6 = L"Software\\Borland\\C++Builder\\6.0\\Library";
+    const std::wstring cpp = Xe2 + L"\\C++\\Paths\\Win32";
     THandlerProbe script(
         {Row(siAddSearchPath, L"Source", 0, dcInstall),
-         Row(siAddSearchPath, L"Source", 0, dcInstall, 1),
-         Row(siAddSearchPath, L"Source", 0, dcInstall, 0, L"Other\\Paths", L"Include")});
-
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoAddSearchPath), -2);
-    EXPECT_EQ(script.LogString(), L"");
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoAddSearchPath), 0);
-    EXPECT_EQ(script.LogString(), L"");
-    EXPECT_EQ(Value(key, L"Search Path"), L"<none>");
-
-    SetValue(key, L"Search Path", L"$(BCB)\\Lib");
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoAddSearchPath), 0);
-    EXPECT_EQ(script.LogString(), L"Adding search path: " + InstallDir + L"\\Source...Success");
-    EXPECT_EQ(Value(key, L"Search Path"), L"$(BCB)\\Lib;" + InstallDir + L"\\Source");
-
-    // Text1 and Text2 name another key and value below the IDE's key.
-    SetValue(L"Software\\Borland\\C++Builder\\6.0\\Other\\Paths", L"Include", L"");
-    EXPECT_EQ(script.Run(2, &THandlerProbe::DoAddSearchPath), 0);
-    EXPECT_EQ(Value(L"Software\\Borland\\C++Builder\\6.0\\Other\\Paths", L"Include"),
-              InstallDir + L"\\Source");
-}
-
-TEST_F(IdeItemsTest, AddIdePathUsesTheSubFolderAndLeavesAMissingEntryAlone) {
-    SetIde(16, L"RADStudio9");
-    THandlerProbe script(
-        {Row(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", sfIdeWin32, dcInstall),
+         Row(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", sfIdeWin32, dcInstall),
+         // Only the low seven bits of Code choose the sub-folder.
          Row(siAddIdePath, L"\\Library\\Win64\\Search Path", 0x80 | sfIdeWin64, dcInstall)});
-
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoAddIdePath), 0);
+    SetIde(8, L"CBuilder6");
+    EXPECT_EQ(script.Run(0), -2);
+    SetIde(16, L"RADStudio9");
+    EXPECT_EQ(script.Run(1), 0);
     EXPECT_EQ(script.LogString(), L"");
-    EXPECT_EQ(Value(Xe2 + L"\\C++\\Paths\\Win32", L"LibraryPath"), L"<none>");
+    EXPECT_EQ(Value(cb6, L"Search Path"), L"<none>");
+    EXPECT_EQ(Value(cpp, L"LibraryPath"), L"<none>");
 
-    SetValue(Xe2 + L"\\C++\\Paths\\Win32", L"LibraryPath", L"$(BDS)\\lib");
+    SetValue(cb6, L"Search Path", L"$(BCB)\\Lib");
+    SetValue(cpp, L"LibraryPath", L"$(BDS)\\lib");
+    const std::wstring source = InstallDir + L"\\Source";
     const std::wstring win32 = InstallDir + L"\\RADStudio9\\Win32";
     for (const wchar_t* outcome : {L"...Success", L"...Already"}) {
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoAddIdePath), 0);
+        SetIde(8, L"CBuilder6");
+        EXPECT_EQ(script.Run(0), 0);
+        EXPECT_EQ(script.LogString(), L"Adding search path: " + source + outcome);
+        SetIde(16, L"RADStudio9");
+        EXPECT_EQ(script.Run(1), 0);
         EXPECT_EQ(script.LogString(), L"Adding search path: " + win32 + outcome);
-        EXPECT_EQ(Value(Xe2 + L"\\C++\\Paths\\Win32", L"LibraryPath"), L"$(BDS)\\lib;" + win32);
     }
-
-    // Only the low seven bits of Code choose the sub-folder.
+    EXPECT_EQ(Value(cb6, L"Search Path"), L"$(BCB)\\Lib;" + source);
+    EXPECT_EQ(Value(cpp, L"LibraryPath"), L"$(BDS)\\lib;" + win32);
     SetValue(Xe2 + L"\\Library\\Win64", L"Search Path", L"");
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoAddIdePath), 0);
+    EXPECT_EQ(script.Run(2), 0);
     EXPECT_EQ(Value(Xe2 + L"\\Library\\Win64", L"Search Path"),
               InstallDir + L"\\RADStudio9\\Win64");
 }
 
-class HelpFileTest : public IdeItemsTest {
-protected:
-    void SetUp() override {
-        IdeItemsTest::SetUp();
-        BorlandProducts[5].RootDir = TempPath(L"CBuilder4");
-        ASSERT_EQ(CreateDirectoryPath(TempPath(L"CBuilder4\\Help")), 0u);
-        SetIde(5, L"CBuilder4");
-    }
-    std::wstring HelpFile(const wchar_t* name) const {
-        return TempPath(L"CBuilder4\\Help\\") + name;
-    }
-};
-
-TEST_F(HelpFileTest, ModifyHelpFileAppendsTheLineOnceOnALineOfItsOwn) {
-    THandlerProbe script({Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 3, dcIdeHelp)});
-    const std::wstring line = L"Modifying file: " + HelpFile(L"bcb4.ohl");
+TEST_F(IdeItemsTest, ModifyHelpFileAppendsTheLineOnceOnALineOfItsOwnToAnExistingFile) {
+    BorlandProducts[5].RootDir = TempPath(L"CBuilder4");
+    ASSERT_EQ(CreateDirectoryPath(TempPath(L"CBuilder4\\Help")), 0u);
+    SetIde(5, L"CBuilder4");
+    const std::wstring file = TempPath(L"CBuilder4\\Help\\bcb4.ohl");
+    THandlerProbe script({Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 3, dcIdeHelp),
+                          Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 1, dcIdeHelp),
+                          Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 4, dcIdeHelp)});
     // The searched text begins with its line break: a first line does not count.
     const struct {
         const char *Before, *After;
@@ -189,48 +131,35 @@ TEST_F(HelpFileTest, ModifyHelpFileAppendsTheLineOnceOnALineOfItsOwn) {
                 {":LINK VKLIB.HLP\r\n", ":LINK VKLIB.HLP\r\n:Link vklib.hlp\r\n"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Before);
-        ASSERT_TRUE(WriteFileBytes(HelpFile(L"bcb4.ohl"), row.Before));
+        ASSERT_TRUE(WriteFileBytes(file, row.Before));
         for (const wchar_t* outcome : {L"...Success", L"...Already"}) {
-            EXPECT_EQ(script.Run(0, &THandlerProbe::DoModifyHelpFile), 0);
-            EXPECT_EQ(script.LogString(), line + outcome);
-            EXPECT_EQ(ReadFileBytes(HelpFile(L"bcb4.ohl")), row.After);
+            EXPECT_EQ(script.Run(0), 0);
+            EXPECT_EQ(script.LogString(), L"Modifying file: " + file + outcome);
+            EXPECT_EQ(ReadFileBytes(file), row.After);
         }
     }
-}
-
-TEST_F(HelpFileTest, AMissingFileIsNotCreatedAndABadSlotNamesNoFile) {
-    THandlerProbe script({Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 1, dcIdeHelp),
-                          Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 4, dcIdeHelp)});
-    EXPECT_EQ(script.Run(0, &THandlerProbe::DoModifyHelpFile), -1);
+    // A missing file is not created; a slot beyond the IDE's files names none.
+    EXPECT_EQ(script.Run(1), -1);
     EXPECT_EQ(script.LogString(), L"");
-    EXPECT_FALSE(PathExists(HelpFile(L"bcb4.cfg")));
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoModifyHelpFile), -1);
-    // C++Builder 5 has no third file.
-    SetIde(6, L"CBuilder5");
-    BorlandProducts[6].RootDir = TempPath(L"CBuilder4");
-    THandlerProbe script5({Row(siModifyHelpFile, L"x", 3, dcIdeHelp)});
-    EXPECT_EQ(script5.Run(0, &THandlerProbe::DoModifyHelpFile), -1);
+    EXPECT_FALSE(PathExists(TempPath(L"CBuilder4\\Help\\bcb4.cfg")));
+    EXPECT_EQ(script.Run(2), -1);
 }
 
-TEST_F(HelpFileTest, ReplaceTextReplacesTheFirstOccurrenceIgnoringCase) {
+TEST_F(IdeItemsTest, ReplaceTextReplacesTheFirstOccurrenceIgnoringCase) {
     ASSERT_EQ(CreateDirectoryPath(InstallDir), 0u);
     const std::wstring file = InstallDir + L"\\settings.txt";
     ASSERT_TRUE(WriteFileBytes(file, "Path=OLDVALUE;more oldvalue\r\n"));
     THandlerProbe script({Row(siReplaceText, L"settings.txt", 0, dcInstall, 0, L"oldValue", L"New"),
                           Row(siReplaceText, L"missing.txt", 0, dcInstall, 0, L"a", L"b")});
     const std::wstring line = L"Replace text: File=" + file + L", FindText=oldValue, ReplaceTo=New";
-    const struct {
-        const char* After;
-        const wchar_t* Outcome;
-    } runs[] = {{"Path=New;more oldvalue\r\n", L"...Success"},
-                {"Path=New;more New\r\n", L"...Success"},
-                {"Path=New;more New\r\n", L"...Already"}};
-    for (const auto& run : runs) {
-        EXPECT_EQ(script.Run(0, &THandlerProbe::DoReplaceText), 0);
-        EXPECT_EQ(script.LogString(), line + run.Outcome);
-        EXPECT_EQ(ReadFileBytes(file), run.After);
+    for (const char* after : {"Path=New;more oldvalue\r\n", "Path=New;more New\r\n"}) {
+        EXPECT_EQ(script.Run(0), 0);
+        EXPECT_EQ(script.LogString(), line + L"...Success");
+        EXPECT_EQ(ReadFileBytes(file), after);
     }
-    EXPECT_EQ(script.Run(1, &THandlerProbe::DoReplaceText), -1);
+    EXPECT_EQ(script.Run(0), 0);
+    EXPECT_EQ(script.LogString(), line + L"...Already");
+    EXPECT_EQ(script.Run(1), -1);
     EXPECT_EQ(script.LogString(), L"");
     EXPECT_FALSE(PathExists(InstallDir + L"\\missing.txt"));
 }

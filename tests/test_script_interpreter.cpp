@@ -51,56 +51,28 @@ TEST_F(InterpreterTest, ASkipEndsOnlyAtTheEndRowOfItsOwnTypeAndKeyAndNestedOpene
     EXPECT_EQ(Recs(), std::vector<std::wstring>{DirRecord(L"after")});
 }
 
-TEST_F(InterpreterTest, EachOpenerTestsItsOwnMaskAndAPassingOpenerLeavesNoState) {
-    InstallVersions = 0x400;
-    InstallItems = 0x80;
-    CustomizeItems = 0x4;
-    // "1" rows run, "0" rows are skipped.
+TEST_F(InterpreterTest, FileExistsLogsItsCheckEitherWayAndSkipsTheSixtyFourBitBuildWithoutDcc64) {
+    // As the product table has it: the same key twice, below the IDE that siSetIde chose.
+    const std::wstring root = TempPath(L"RAD Studio");
+    BorlandProducts[28].RootDir = root;
+    ASSERT_EQ(CreateDirectoryPath(root + L"\\bin"), 0u);
+    WriteFileBytes(root + L"\\bin\\dcc32.exe", "x");
+    TScriptItem build64 = Item(siCompilePackage, L"vkl280.dpk", 0, 0x8000000, 0);
+    build64.Platform = 1;
     const std::vector<TScriptItem> items = {
-        Block(siIfVersions, 0x400), CreateDir(L"v1"), Block(siEndIfVersions, 0x400),
-        Block(siIfVersions, 0x800), CreateDir(L"v0"), Block(siEndIfVersions, 0x800),
-        Block(siIfItems, 0x3FFFFC80), CreateDir(L"i1"), Block(siEndIfItems, 0x3FFFFC80),
-        Block(siIfItems, 0x300), CreateDir(L"i0"), Block(siEndIfItems, 0x300),
-        Block(siIfCustomize, 0x5), CreateDir(L"c1"), Block(siEndIfCustomize, 0x5),
-        Block(siIfCustomize, 0x1), CreateDir(L"c0"), Block(siEndIfCustomize, 0x1),
-        Block(siIfNotCustomize, 0x1), CreateDir(L"n1"), Block(siEndIfNotCustomize, 0x1),
-        Block(siIfNotCustomize, 0x4), CreateDir(L"n0"), Block(siEndIfNotCustomize, 0x4),
-        // An end row without a running skip does nothing; a later row runs as usual.
-        Block(siEndIfItems, 0x80), CreateDir(L"tail")};
-    RunItems(items);
-    for (const wchar_t* ran : {L"v1", L"i1", L"c1", L"n1", L"tail"})
-        EXPECT_TRUE(DirectoryExists(Inst(ran))) << ran;
-    for (const wchar_t* skipped : {L"v0", L"i0", L"c0", L"n0"})
-        EXPECT_FALSE(PathExists(Inst(skipped))) << skipped;
-}
-
-TEST_F(InterpreterTest, FileExistsBlockLogsItsCheckEitherWayAndSkipsOnlyOnAMiss) {
-    WriteFileBytes(TempPath(L"present.txt"), "x");
-    const std::wstring present = TempPath(L"present.txt");
-    const std::wstring missing = TempPath(L"missing.txt");
-    // The same key twice, one block after the other, as the product table has it.
-    const std::vector<TScriptItem> items = {
-        Item(siIfFileExists, present.c_str(), 0, 0x04000001, 0),
+        Item(siSetIde, L"RADStudio22", 0, 28, 0),
+        Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, 0x10000001, 0),
         CreateDir(L"ran"),
-        Block(siEndIfFileExists, 0x04000001),
-        Item(siIfFileExists, missing.c_str(), 0, 0x04000001, 0),
-        CreateDir(L"skipped"),
-        Block(siEndIfFileExists, 0x04000001),
-    };
+        Block(siEndIfFileExists, 0x10000001),
+        Item(siIfFileExists, L"bin\\dcc64.exe", dcIdeRoot, 0x10000001, 0),
+        build64,
+        Block(siEndIfFileExists, 0x10000001)};
+    // Were the build run, it would answer -3 and log that dcc64.exe is missing.
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
-    EXPECT_EQ(Lines(), (std::vector<std::wstring>{L"Check file: " + present + L"...Success",
-                                                  CreatedLine(L"ran"),
-                                                  L"Check file: " + missing + L"...Fail"}));
-    EXPECT_FALSE(PathExists(Inst(L"skipped")));
-}
-
-TEST_F(InterpreterTest, SkippedRowsLeaveTheLastLogTextAlone) {
-    const std::wstring missing = TempPath(L"missing.txt");
-    const std::vector<TScriptItem> items = {Item(siIfFileExists, missing.c_str(), 0, 7, 0),
-                                            CreateDir(L"skipped")};
-    TScript script(items.data(), 2);
-    RunScript(script);
-    EXPECT_EQ(script.LogString(), L"Check file: " + missing + L"...Fail");
+    EXPECT_EQ(Lines(),
+              (std::vector<std::wstring>{L"Check file: " + root + L"\\bin\\dcc32.exe...Success",
+                                         CreatedLine(L"ran"),
+                                         L"Check file: " + root + L"\\bin\\dcc64.exe...Fail"}));
 }
 
 TEST_F(InterpreterTest, UnknownTypesDoNothingAndAreRecordedOnlyWhenFlagged) {
@@ -122,42 +94,18 @@ TEST_F(InterpreterTest, CopyOnlyRunsFileAndControlItemsButNoIdeItems) {
     WriteFileBytes(Inst(L"keep.txt"), "x");
     const std::vector<TScriptItem> items = {
         // Below $4000: no handler, no line, no record, result 0 although each would fail or act.
-        Item(siCheckFile, L"missing.txt", dcInstall),
-        Item(siDeleteFile, L"keep.txt", dcInstall),
+        Item(siCheckFile, L"missing.txt", dcInstall), Item(siDeleteFile, L"keep.txt", dcInstall),
         Item(siCompilePackage, L"vkl.dpk", 0, 0x400),
         // Control items still run: the block is evaluated, the IDE is set.
-        Block(siIfItems, 0x80),
-        CreateDir(L"skipped"),
-        Block(siEndIfItems, 0x80),
-        Block(siIfItems, 0x10),
-        CreateDir(L"made"),
-        Block(siEndIfItems, 0x10),
-        Item(siSetIde, L"BDS2006", 0, 11),
-    };
+        Block(siIfItems, 0x80), CreateDir(L"skipped"), Block(siEndIfItems, 0x80),
+        Block(siIfItems, 0x10), CreateDir(L"made"), Block(siEndIfItems, 0x10),
+        Item(siSetIde, L"BDS2006", 0, 11)};
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
     EXPECT_TRUE(FileExists(Inst(L"keep.txt")));
     EXPECT_FALSE(PathExists(Inst(L"skipped")));
     EXPECT_EQ(Lines(), std::vector<std::wstring>{CreatedLine(L"made")});
     EXPECT_EQ(Recs(), (std::vector<std::wstring>{DirRecord(L"made"), L"14009:b:0:BDS2006"}));
     EXPECT_EQ(CurrentProduct, 11);
-    EXPECT_EQ(CurrentProductDir, L"BDS2006");
-}
-
-TEST_F(InterpreterTest, WithoutCopyOnlyTheSameIdeItemsRun) {
-    ASSERT_EQ(CreateDirectoryPath(InstallDir), 0u);
-    WriteFileBytes(Inst(L"gone.txt"), "x");
-    // siCheckFile answers 0 or 1 and logs either.
-    const std::vector<TScriptItem> items = {Item(siCheckFile, L"missing.txt", dcInstall),
-                                            Item(siCheckFile, L"gone.txt", dcInstall),
-                                            Item(siDeleteFile, L"gone.txt", dcInstall)};
-    EXPECT_EQ(RunItems(items), (std::vector<int>{1, 0, 0}));
-    EXPECT_FALSE(PathExists(Inst(L"gone.txt")));
-    EXPECT_EQ(Lines(),
-              (std::vector<std::wstring>{L"Check file: " + Inst(L"missing.txt") + L"...Fail",
-                                         L"Check file: " + Inst(L"gone.txt") + L"...Success",
-                                         L"Deleting file: " + Inst(L"gone.txt") + L"...Success"}));
-    EXPECT_EQ(Recs(), (std::vector<std::wstring>{L"10013:0:3:missing.txt", L"10013:0:3:gone.txt",
-                                                 L"1000b:0:3:gone.txt"}));
 }
 
 TEST_F(InterpreterTest, AFailedFlaggedItemLeavesItsLineItsRecordAndItsErrorCode) {
@@ -173,50 +121,31 @@ TEST_F(InterpreterTest, AFailedFlaggedItemLeavesItsLineItsRecordAndItsErrorCode)
     EXPECT_EQ(ReadFileBytes(Inst(L"file")), "x");
 }
 
-TEST_F(InterpreterTest, SetIdeChoosesTheIdeThatLaterPathsResolveAgainst) {
-    BorlandProducts[11].RootDir = TempPath(L"ide");
-    const std::vector<TScriptItem> items = {Item(siSetIde, L"BDS2006", 0, 11, 0),
-                                            Item(siCreateDir, L"lib", dcIdeRoot, 0, 0)};
-    EXPECT_EQ(RunItems(items), (std::vector<int>{0, 0}));
-    EXPECT_TRUE(DirectoryExists(TempPath(L"ide\\lib")));
-}
-
-TEST_F(InterpreterTest, ItemTextNamesOnlyBuildsDirectoriesAndCopiesAndCountsOneStepPerRow) {
+TEST_F(InterpreterTest, ItemTextNamesOnlyBuildsDirectoriesAndCopiesAndRowsOutsideDoNothing) {
     const std::vector<TScriptItem> items = {Item(siCompilePackage, L"p.dpk", 0),
                                             CreateDir(L"d"),
                                             Item(siExtractFile, L"f", 3, 7),
                                             Item(siSetIde, L"BDS2006", 0, 11),
                                             Block(siIfItems, 0x80),
-                                            Item(siExtractFileIfAbsent, L"f", 3, 7),
                                             Item(siCopyFileTo, L"f", 3)};
-    // Other rows, and the row after the table, leave the caller's text alone.
-    const std::vector<std::wstring> expected = {
-        L"Compiling package", L"Creating directory", L"Copying file", L"previous",
-        L"previous",          L"previous",           L"previous",     L"previous"};
+    // Control and other rows, and rows outside the table, leave the caller's text alone.
+    const std::vector<std::pair<int, std::wstring>> expected = {
+        {0, L"Compiling package"}, {1, L"Creating directory"}, {2, L"Copying file"},
+        {3, L"previous"},          {4, L"previous"},           {5, L"previous"},
+        {6, L"previous"},          {-1, L"previous"}};
     TScript script(items.data(), static_cast<int>(items.size()));
-    for (int i = 0; i < static_cast<int>(expected.size()); ++i) {
-        std::wstring text = L"previous";
-        script.SetCurrent(i);
-        script.ItemText(text);
-        EXPECT_EQ(text, expected[i]) << "row " << i;
+    for (const auto& [row, text] : expected) {
+        std::wstring shown = L"previous";
+        script.SetCurrent(row);
+        script.ItemText(shown);
+        EXPECT_EQ(shown, text) << "row " << row;
     }
-    EXPECT_EQ(script.ProgressCount(), 7);
-    EXPECT_EQ(script.ItemProgressStep(), 1);
-    EXPECT_EQ(TScript().ProgressCount(), ScriptItemCount);
-}
-
-TEST_F(InterpreterTest, ARowOutsideTheTableDoesNothing) {
-    const std::vector<TScriptItem> items = {CreateDir(L"a")};
-    TScript script(items.data(), 1);
-    script.Start();
-    for (int row : {-1, 1, 2}) {
+    for (int row : {-1, 6}) {
         script.SetCurrent(row);
         EXPECT_EQ(script.ItemDoScript(), 0) << row;
     }
-    script.Stop();
-    EXPECT_FALSE(PathExists(Inst(L"a")));
-    EXPECT_TRUE(Lines().empty());
-    EXPECT_TRUE(Recs().empty());
+    EXPECT_EQ(script.LogString(), L"");
+    EXPECT_EQ(TScript().ProgressCount(), ScriptItemCount);
 }
 
 } // namespace
