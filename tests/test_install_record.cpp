@@ -12,24 +12,18 @@ namespace {
 
 const wchar_t* const RecordKey = L"Software\\Brightmoss\\Velkora";
 
-// Type and contents of a value, read without the code under test.
-struct RawValue {
-    DWORD Type = REG_NONE;
-    DWORD Number = 0;
-    std::wstring Text;
-};
-
-RawValue ReadRaw(const wchar_t* name) {
-    RawValue value;
+// A value read without the code under test, only when it has the type asked for: REG_DWORD as
+// its number in decimal, REG_SZ as its text.
+std::wstring Stored(const wchar_t* name, DWORD type) {
     wchar_t data[256] = {};
     DWORD size = sizeof(data) - sizeof(wchar_t);  // a terminator always remains
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, RecordKey, name, RRF_RT_ANY | RRF_NOEXPAND, &value.Type,
-                     data, &size) == ERROR_SUCCESS) {
-        value.Text = data;
-        if (size == sizeof(DWORD))
-            memcpy(&value.Number, data, sizeof(DWORD));
-    }
-    return value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, RecordKey, name,
+                     type == REG_DWORD ? RRF_RT_REG_DWORD : RRF_RT_REG_SZ, nullptr, data,
+                     &size) != ERROR_SUCCESS)
+        return L"<no value of that type>";
+    DWORD number = 0;
+    memcpy(&number, data, sizeof(number));
+    return type == REG_DWORD ? std::to_wstring(number) : std::wstring(data);
 }
 
 void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
@@ -99,27 +93,18 @@ TEST_F(InstallRecordTest, WritesTheRecordOverAnOlderOneWithItsTypesAndReadsItBac
     const struct {
         const wchar_t* Name;
         DWORD Type;
-        DWORD Number;
-        std::wstring Text;
-    } rows[] = {{L"InstallVersions", REG_DWORD, 0x8000400, L""},
-                {L"InstallItems", REG_DWORD, 0x20001080, L""},
-                {L"CustomizeItems", REG_DWORD, 7, L""},  // the old REG_SZ is replaced
-                {L"RootDir", REG_SZ, 0, L"C:\\Program Files\\Velkora"},
-                {L"Version", REG_SZ, 0, L"4.07"},
-                {L"Type", REG_SZ, 0, L"Standard Edition"},
-                {L"Remark", REG_SZ, 0, L"kept"}};
-    for (const auto& row : rows) {
-        const RawValue value = ReadRaw(row.Name);
-        EXPECT_EQ(value.Type, row.Type) << row.Name;
-        if (row.Type == REG_DWORD)
-            EXPECT_EQ(value.Number, row.Number) << row.Name;
-        else
-            EXPECT_EQ(value.Text, row.Text) << row.Name;
-    }
-    const RawValue date = ReadRaw(L"InstallDate");
-    EXPECT_EQ(date.Type, static_cast<DWORD>(REG_SZ));
-    EXPECT_TRUE(date.Text == ShortDate(before) || date.Text == ShortDate(after))
-        << date.Text.c_str();
+        std::wstring Value;
+    } rows[] = {{L"InstallVersions", REG_DWORD, std::to_wstring(0x8000400)},
+                {L"InstallItems", REG_DWORD, std::to_wstring(0x20001080)},
+                {L"CustomizeItems", REG_DWORD, L"7"},  // the old REG_SZ is replaced
+                {L"RootDir", REG_SZ, L"C:\\Program Files\\Velkora"},
+                {L"Version", REG_SZ, L"4.07"},
+                {L"Type", REG_SZ, L"Standard Edition"},
+                {L"Remark", REG_SZ, L"kept"}};
+    for (const auto& row : rows)
+        EXPECT_EQ(Stored(row.Name, row.Type), row.Value) << row.Name;
+    const std::wstring date = Stored(L"InstallDate", REG_SZ);
+    EXPECT_TRUE(date == ShortDate(before) || date == ShortDate(after)) << date.c_str();
 
     CustomizeItems = 5;
     previous = ReadPrevInstall();

@@ -1,7 +1,7 @@
 #include "product/UConst.h"
 #include "product/UProducts.h"
 #include "product/UUtils.h"
-#include "tests/TestSupport.h"
+#include "tests/ScriptProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -41,25 +41,9 @@ TInstallChoice& RowOf(int index) {
 const wchar_t* const Dcc32 = L"bin\\dcc32.exe";
 const wchar_t* const Make = L"bin\\make.exe";
 
-class ProductsTest : public SandboxTest {
+// Detection and preselection recompute every IDE's fields; the fixture gives them back after.
+class ProductsTest : public InstallStateTest {
 protected:
-    void SetUp() override {
-        SandboxTest::SetUp();
-        ResetState();
-    }
-    void TearDown() override {
-        ResetState();
-        SandboxTest::TearDown();
-    }
-    static void ResetState() {
-        for (TBorlandProduct& product : BorlandProducts) {
-            product.RootDir.clear();
-            product.Exists = product.Selected = false;
-        }
-        for (TInstallChoice& choice : InstallChoices)
-            choice.Checked = false;
-    }
-
     // A fake IDE directory below the temp dir holding the file entry (empty: only the directory).
     std::wstring MakeIde(const std::wstring& name, const wchar_t* entry) {
         const std::wstring root = TempPath(name);
@@ -167,15 +151,15 @@ TEST_F(ProductsTest, PreviousChoicesDecideTheirRowsByDetectionAndLeaveTheOthers)
 
     // "InstallVersions" 0 with "InstallItems" set: every detected IDE is selected, and only the
     // rows the items name are checked.
+    for (TInstallChoice& choice : InstallChoices)
+        choice.Checked = false;
     PreselectProducts(0);
     EXPECT_TRUE(BorlandProducts[BDS2006].Selected && BorlandProducts[Delphi2007].Selected);
     InitChoiceChecks(static_cast<int32_t>(RowOf(BDS2006).Mask | ContextHelpMask));
     expectChecked({&RowOf(BDS2006), contextHelp});
 
     // A previously chosen IDE that is gone: neither selected, nor checked, nor enabled.
-    for (TInstallChoice& choice : InstallChoices)
-        choice.Checked = false;
-    RowOf(RADStudio22).Checked = true;  // outside the previous items: keeps its mark
+    RowOf(RADStudio22).Checked = true;  // outside the previous items, as is context help
     PreselectProducts(static_cast<int32_t>(BorlandProducts[BDS2006].InternalId |
                                            BorlandProducts[RADStudio9].InternalId));
     EXPECT_TRUE(BorlandProducts[BDS2006].Selected);
@@ -184,7 +168,7 @@ TEST_F(ProductsTest, PreviousChoicesDecideTheirRowsByDetectionAndLeaveTheOthers)
     // Delphi 2007's row was checked, its IDE not among the versions: the row follows detection.
     InitChoiceChecks(static_cast<int32_t>(RowOf(BDS2006).Mask | RowOf(RADStudio9).Mask |
                                           RowOf(Delphi2007).Mask | DemosMask));
-    expectChecked({&RowOf(BDS2006), &RowOf(Delphi2007), &RowOf(RADStudio22), demos});
+    expectChecked({&RowOf(BDS2006), &RowOf(Delphi2007), &RowOf(RADStudio22), contextHelp, demos});
     EXPECT_FALSE(IsChoiceEnabled(RowOf(RADStudio9))) << "chosen last time, but gone";
     EXPECT_TRUE(IsChoiceEnabled(*contextHelp) && IsChoiceEnabled(*demos));
 }
