@@ -197,6 +197,21 @@ TEST_F(DeinstallTest, LogsThatCannotBeLoadedOrValidatedAreRejectedWhole) {
     }
 }
 
+TEST_F(DeinstallTest, AForwardLogUndoesEveryRecordAfterItsHeader) {
+    // No turning mark: an older writer's log is read forward from the first other record.
+    std::vector<TScriptItem> items;
+    for (uint32_t code : {1u, 2u, 3u, 4u, 5u, 7u})
+        items.push_back(Item(siProductInfo, nullptr, 0, code));
+    items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
+    items.push_back(Item(siExtractFile, L"b.pas", dcInstall));
+    const std::wstring log = WriteUninstLog(items);
+    MakeFile(InstallDir + L"\\a.pas");
+    MakeFile(InstallDir + L"\\b.pas");
+    EXPECT_EQ(Walk(log), 0);
+    EXPECT_FALSE(PathExists(InstallDir + L"\\a.pas"));
+    EXPECT_FALSE(PathExists(InstallDir + L"\\b.pas"));
+}
+
 TEST_F(DeinstallTest, RecordsTheLogCannotOwnAreLeftAlone) {
     InstallIde(16, TempPath(L"RAD9"));
     const std::wstring work = TempPath(L"work");
