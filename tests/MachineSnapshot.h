@@ -27,8 +27,8 @@ inline void SnapKey(HKEY root, const std::wstring& rootName, const std::wstring&
     const std::wstring name = rootName + L"\\" + path;
     out[name] = "<key>";
     DWORD maxValue = 0;
-    RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr, &maxValue, nullptr, nullptr);
+    RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &maxValue, nullptr, nullptr);
     std::vector<wchar_t> text(16384); // the longest key and value name
     std::vector<BYTE> data(maxValue + 2);
     DWORD length = 16384, size = maxValue + 2, type = 0;

@@ -19,11 +19,8 @@
 namespace vktest {
 
 struct TIdeMachine {
-    std::wstring Root; // everything of the machine lies below it
-    std::wstring Cb6;  // the IDEs' directories
-    std::wstring Bds2009;
-    std::wstring Xe104;
-    std::wstring Rad11;
+    std::wstring Root;    // everything of the machine lies below it
+    std::wstring Cb6;     // C++Builder 6's directory, with the help files
     std::wstring Install; // the installation directory, with a blank in its path
 
     // The choices of the selection page for these IDEs, context help and demos.
@@ -35,17 +32,15 @@ struct TIdeMachine {
     bool Create(const std::wstring& root, const std::wstring& standinTool) {
         Root = root;
         Cb6 = root + L"\\Borland\\CBuilder6";
-        Bds2009 = root + L"\\CodeGear\\RAD Studio\\6.0";
-        Xe104 = root + L"\\Embarcadero\\Studio\\21.0";
-        Rad11 = root + L"\\Embarcadero\\Studio\\22.0";
         Install = root + L"\\Program Files\\Velkora";
         // The machine's program directory exists before any installation.
         if (CreateDirectoryPath(root + L"\\Program Files") != 0)
             return false;
         if (!MakeIde(8, Cb6, standinTool, {L"make.exe"}) ||
-            !MakeIde(13, Bds2009, standinTool, {L"dcc32.exe"}) ||
-            !MakeIde(27, Xe104, standinTool, {L"dcc32.exe"}) ||
-            !MakeIde(28, Rad11, standinTool, {L"dcc32.exe", L"dcc64.exe"}))
+            !MakeIde(13, root + L"\\CodeGear\\RAD Studio\\6.0", standinTool, {L"dcc32.exe"}) ||
+            !MakeIde(27, root + L"\\Embarcadero\\Studio\\21.0", standinTool, {L"dcc32.exe"}) ||
+            !MakeIde(28, root + L"\\Embarcadero\\Studio\\22.0", standinTool,
+                     {L"dcc32.exe", L"dcc64.exe"}))
             return false;
         // What a C++Builder 6 keeps in its help directory.
         const std::wstring help = Cb6 + L"\\Help\\";
@@ -68,8 +63,8 @@ struct TIdeMachine {
             {bds + L"Known Packages", L"$(BDS)\\bin\\dclstd120.bpl",
              L"Embarcadero Standard Components"},
             {bds + L"Globals", L"PrevVersion", L"12.0"}};
-        for (const std::wstring rad : {L"Software\\Embarcadero\\BDS\\21.0\\",
-                                       L"Software\\Embarcadero\\BDS\\22.0\\"}) {
+        for (const std::wstring rad :
+             {L"Software\\Embarcadero\\BDS\\21.0\\", L"Software\\Embarcadero\\BDS\\22.0\\"}) {
             for (const wchar_t* path : {L"Library\\Win32", L"Library\\Win64"})
                 settings.push_back({rad + path, L"Search Path", release});
             for (const wchar_t* path : {L"C++\\Paths\\Win32", L"C++\\Paths\\Win64"})

@@ -1,4 +1,3 @@
-#include "support/UHandles.h"
 #include "wizard/UbrmCheckListBox.h"
 
 #include <gtest/gtest.h>
@@ -8,77 +7,57 @@
 
 namespace {
 
-int ParentDrawItems = 0; // what the dialog's own procedure saw
-
-INT_PTR CALLBACK TestDialogProc(HWND, UINT msg, WPARAM, LPARAM) {
-    ParentDrawItems += msg == WM_DRAWITEM;
-    return msg == WM_INITDIALOG;
-}
-
 class CheckListBoxTest : public ::testing::Test {
 protected:
     void SetUp() override {
         InitCheckMetrics();
-        ParentDrawItems = 0;
-        // An empty dialog template: the list boxes are added as children afterwards.
-        struct {
-            DLGTEMPLATE Header;
-            WORD Menu, Class, Title;
-        } tmpl{};
-        tmpl.Header = {WS_POPUP | WS_CAPTION, 0, 0, 0, 0, 200, 150};
-        Dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &tmpl.Header, nullptr,
-                                            TestDialogProc, 0);
-        ASSERT_NE(Dialog, nullptr);
-        DialogProc = GetWindowLongPtrW(Dialog, GWLP_WNDPROC);
+        // A plain top-level window as the list boxes' parent: its procedure is the one replaced.
+        Parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                 nullptr, nullptr);
+        ASSERT_NE(Parent, nullptr);
+        ParentProc = GetWindowLongPtrW(Parent, GWLP_WNDPROC);
     }
     void TearDown() override {
         Wrappers.clear();
-        DestroyWindow(Dialog);
+        DestroyWindow(Parent);
         EXPECT_EQ(CLBArray.Count(), 0);
     }
     HWND NewListBox(int id) {
         return CreateWindowExW(
-            0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY,
-            0, 0, 180, 60, Dialog, reinterpret_cast<HMENU>(INT_PTR{id}), nullptr, nullptr);
+            0, L"LISTBOX", L"",
+            WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY, 0, 0, 180, 60,
+            Parent, reinterpret_cast<HMENU>(INT_PTR{id}), nullptr, nullptr);
     }
     TbrmCheckListBox& Wrap(HWND listBox) {
         Wrappers.push_back(std::make_unique<TbrmCheckListBox>(listBox));
         return *Wrappers.back();
     }
 
-    HWND Dialog = nullptr;
-    LONG_PTR DialogProc = 0;
+    HWND Parent = nullptr;
+    LONG_PTR ParentProc = 0;
     std::vector<std::unique_ptr<TbrmCheckListBox>> Wrappers;
 };
 
 } // namespace
 
-// The state moves with its item; an index that names no item reads checked and disabled and
-// ignores writes; a text beyond the 4095 characters of a fixed buffer is read back whole.
-TEST_F(CheckListBoxTest, ItemStateLivesInTheItemDataWord) {
+// An index that names no item reads checked and disabled and ignores writes; a text beyond the
+// 4095 characters of a fixed buffer is read back whole.
+TEST_F(CheckListBoxTest, ItemStateBadIndexesAndLongTexts) {
     TbrmCheckListBox& list = Wrap(NewListBox(100));
-    EXPECT_EQ(list.Add(L"first"), 0);
     const std::wstring longText(6000, L'x');
+    list.Add(L"first");
     list.Add(longText);
     EXPECT_EQ(list.GetItemString(1), longText);
     list.SetChecked(0, true);
     list.SetEnabled(1, false);
     EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 0, 0), csChecked);
     EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 1, 0), csDisabled);
-    list.Insert(0, L"zero");
-    EXPECT_TRUE(list.GetChecked(1));
-    EXPECT_FALSE(list.GetEnabled(2));
-    list.SetItemString(1, L"renamed");
-    EXPECT_EQ(list.GetItemString(1), L"renamed");
-    EXPECT_FALSE(list.GetChecked(1)) << "a new text is unchecked and enabled";
-    EXPECT_TRUE(list.GetEnabled(1));
-
     EXPECT_TRUE(list.GetChecked(5));
     EXPECT_FALSE(list.GetEnabled(-1));
     EXPECT_EQ(list.GetItemString(5), L"");
     list.SetChecked(5, true);
     list.SetItemString(9, L"none");
-    EXPECT_EQ(list.GetCount(), 3);
+    EXPECT_EQ(list.GetCount(), 2);
 }
 
 // Mouse and keyboard on the second of two items: which sequences toggle it and notify.
@@ -135,13 +114,13 @@ TEST_F(CheckListBoxTest, ClicksSpaceAndDoubleClicksToggleOnlyAnEnabledSelectedIt
 
 TEST_F(CheckListBoxTest, TheParentProcedureIsRestoredOnlyWithTheLastWrapper) {
     auto a = std::make_unique<TbrmCheckListBox>(NewListBox(100));
-    const LONG_PTR replaced = GetWindowLongPtrW(Dialog, GWLP_WNDPROC);
-    EXPECT_NE(replaced, DialogProc);
+    const LONG_PTR replaced = GetWindowLongPtrW(Parent, GWLP_WNDPROC);
+    EXPECT_NE(replaced, ParentProc);
     auto b = std::make_unique<TbrmCheckListBox>(NewListBox(101));
     a.reset();
-    EXPECT_EQ(GetWindowLongPtrW(Dialog, GWLP_WNDPROC), replaced);
+    EXPECT_EQ(GetWindowLongPtrW(Parent, GWLP_WNDPROC), replaced);
     b.reset();
-    EXPECT_EQ(GetWindowLongPtrW(Dialog, GWLP_WNDPROC), DialogProc);
+    EXPECT_EQ(GetWindowLongPtrW(Parent, GWLP_WNDPROC), ParentProc);
 }
 
 // A thirty-third wrapper is refused, leaves its list alone and its removal touches no other.
@@ -157,33 +136,4 @@ TEST_F(CheckListBoxTest, TheRegistryHoldsThirtyTwoWrappers) {
     Wrappers.pop_back();
     EXPECT_EQ(CLBArray.Count(), TbrmCLBArray::Capacity);
     EXPECT_EQ(CLBArray.FindByHandle(Wrappers.back()->Handle()), Wrappers.back().get());
-}
-
-TEST_F(CheckListBoxTest, DrawsTheCheckMarkAndTheSelectionItself) {
-    TbrmCheckListBox& list = Wrap(NewListBox(100));
-    list.Add(L"checked");
-    list.SetChecked(0, true);
-    list.Add(L"unchecked");
-    const handles::WindowDC screen(nullptr);
-    const handles::MemoryDC memory(CreateCompatibleDC(screen.get()));
-    const handles::GdiObject bitmap(CreateCompatibleBitmap(screen.get(), 200, 16));
-    const handles::SelectObjectGuard select(memory.get(), bitmap.get());
-    // Draws an item into a white 200 x 16 rectangle; the pixels of its check column.
-    const auto draw = [&](int index, UINT state) {
-        RECT whole{0, 0, 200, 16};
-        FillRect(memory.get(), &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        DRAWITEMSTRUCT item{ODT_LISTBOX, 100, static_cast<UINT>(index), 0, state, list.Handle(),
-                            memory.get(), whole, 0};
-        EXPECT_EQ(SendMessageW(Dialog, WM_DRAWITEM, 100, reinterpret_cast<LPARAM>(&item)), TRUE);
-        std::vector<COLORREF> pixels;
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < CheckWidth + 2; ++x)
-                pixels.push_back(GetPixel(memory.get(), x, y));
-        return pixels;
-    };
-    EXPECT_NE(draw(0, 0), draw(1, 0)) << "a check mark only for the checked item";
-    EXPECT_EQ(ParentDrawItems, 0) << "the wrapper draws, the dialog's procedure is not asked";
-    draw(1, ODS_SELECTED);
-    EXPECT_EQ(GetPixel(memory.get(), 199, 1), GetSysColor(COLOR_HIGHLIGHT));
-    EXPECT_NE(GetPixel(memory.get(), 0, 0), GetSysColor(COLOR_HIGHLIGHT)) << "not the check column";
 }

@@ -43,9 +43,10 @@ protected:
             if (ScriptItems[i].ItemType == siCreateDir && !name.empty())
                 expected[TempPath(name)] = "<dir>";
             if (ScriptItems[i].ItemType == siExtractFile)
-                expected[TempPath(name)] = ReadFileBytes(
-                    name == L"Source\\vkabout.dll" ? BuildDir() + L"\\vkabout.dll"
-                                                   : SourceDir() + L"\\resources\\payload\\" + name);
+                expected[TempPath(name)] =
+                    ReadFileBytes(name == L"Source\\vkabout.dll"
+                                      ? BuildDir() + L"\\vkabout.dll"
+                                      : SourceDir() + L"\\resources\\payload\\" + name);
         }
         ASSERT_EQ(expected.size(), 266u + 58u);
         SnapFiles(TempDir, true, written);

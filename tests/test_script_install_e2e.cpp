@@ -152,11 +152,8 @@ TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
     DWORD exitCode = 0;
     ASSERT_TRUE(child.Wait(30000, exitCode));
     EXPECT_EQ(exitCode, 0u);
-    EXPECT_TRUE(Eventually(
-        [&] {
-            return !PathExists(Install) && TempEntries() == tempBefore;
-        },
-        60000));
+    EXPECT_TRUE(
+        Eventually([&] { return !PathExists(Install) && TempEntries() == tempBefore; }, 60000));
 
     // Left as the item definitions make them, none of which has an undo record: the run-time
     // packages copied to the system directory (no siCopyFileTo row is logged), the keyword file
