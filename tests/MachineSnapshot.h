@@ -6,7 +6,6 @@
 #include "support/UHandles.h"
 #include "tests/TestSupport.h"
 
-#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -27,29 +26,21 @@ inline void SnapKey(HKEY root, const std::wstring& rootName, const std::wstring&
     const handles::RegKey key(opened);
     const std::wstring name = rootName + L"\\" + path;
     out[name] = "<key>";
-    DWORD subKeys = 0, maxSubKey = 0, values = 0, maxValueName = 0, maxValue = 0;
-    if (RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, &subKeys, &maxSubKey, nullptr, &values,
-                         &maxValueName, &maxValue, nullptr, nullptr) != ERROR_SUCCESS)
-        return;
-    std::vector<wchar_t> text(std::max(maxValueName, maxSubKey) + 2);
+    DWORD maxValue = 0;
+    RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &maxValue, nullptr, nullptr);
+    std::vector<wchar_t> text(16384); // the longest key and value name
     std::vector<BYTE> data(maxValue + 2);
-    for (DWORD i = 0; i < values; ++i) {
-        DWORD length = static_cast<DWORD>(text.size()), size = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        if (RegEnumValueW(opened, i, text.data(), &length, nullptr, &type, data.data(), &size) ==
-            ERROR_SUCCESS)
-            out[name + L" : " + std::wstring(text.data(), length)] =
-                std::to_string(type) + ":" +
-                std::string(reinterpret_cast<char*>(data.data()), size);
-    }
-    for (DWORD i = 0; i < subKeys; ++i) {
-        DWORD length = static_cast<DWORD>(text.size());
-        if (RegEnumKeyExW(opened, i, text.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            continue;
-        const std::wstring child(text.data(), length);
-        SnapKey(root, rootName, path.empty() ? child : path + L"\\" + child, out, skip);
-    }
+    DWORD length = 16384, size = maxValue + 2, type = 0;
+    for (DWORD i = 0; RegEnumValueW(opened, i, text.data(), &length, nullptr, &type, data.data(),
+                                    &size) == ERROR_SUCCESS;
+         ++i, length = 16384, size = maxValue + 2)
+        out[name + L" : " + std::wstring(text.data(), length)] =
+            std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), size);
+    for (DWORD i = 0; length = 16384, RegEnumKeyExW(opened, i, text.data(), &length, nullptr,
+                                                    nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i)
+        SnapKey(root, rootName, path.empty() ? text.data() : path + L"\\" + text.data(), out, skip);
 }
 
 // Every directory and file (with its content) below dir; or, not recursive, only dir's own

@@ -8,21 +8,19 @@
 #include "product/UProducts.h"
 #include "product/UUtils.h"
 #include "script/UScript.h"
-#include "support/UHandles.h"
 
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 namespace vktest {
 
 struct TIdeMachine {
-    std::wstring Root; // everything of the machine lies below it
-    std::wstring Cb6;  // the IDEs' directories
-    std::wstring Bds2009;
-    std::wstring Xe104;
-    std::wstring Rad11;
+    std::wstring Root;    // everything of the machine lies below it
+    std::wstring Cb6;     // C++Builder 6's directory, with the help files
     std::wstring Install; // the installation directory, with a blank in its path
 
     // The choices of the selection page for these IDEs, context help and demos.
@@ -34,17 +32,15 @@ struct TIdeMachine {
     bool Create(const std::wstring& root, const std::wstring& standinTool) {
         Root = root;
         Cb6 = root + L"\\Borland\\CBuilder6";
-        Bds2009 = root + L"\\CodeGear\\RAD Studio\\6.0";
-        Xe104 = root + L"\\Embarcadero\\Studio\\21.0";
-        Rad11 = root + L"\\Embarcadero\\Studio\\22.0";
         Install = root + L"\\Program Files\\Velkora";
         // The machine's program directory exists before any installation.
         if (CreateDirectoryPath(root + L"\\Program Files") != 0)
             return false;
         if (!MakeIde(8, Cb6, standinTool, {L"make.exe"}) ||
-            !MakeIde(13, Bds2009, standinTool, {L"dcc32.exe"}) ||
-            !MakeIde(27, Xe104, standinTool, {L"dcc32.exe"}) ||
-            !MakeIde(28, Rad11, standinTool, {L"dcc32.exe", L"dcc64.exe"}))
+            !MakeIde(13, root + L"\\CodeGear\\RAD Studio\\6.0", standinTool, {L"dcc32.exe"}) ||
+            !MakeIde(27, root + L"\\Embarcadero\\Studio\\21.0", standinTool, {L"dcc32.exe"}) ||
+            !MakeIde(28, root + L"\\Embarcadero\\Studio\\22.0", standinTool,
+                     {L"dcc32.exe", L"dcc64.exe"}))
             return false;
         // What a C++Builder 6 keeps in its help directory.
         const std::wstring help = Cb6 + L"\\Help\\";
@@ -55,29 +51,31 @@ struct TIdeMachine {
             !WriteText(help + L"bcb6.gid", "help cache"))
             return false;
         // The IDEs' own settings, which an installation extends and the uninstaller restores.
-        const std::wstring cb6 = L"Software\\Borland\\C++Builder\\6.0";
-        const std::wstring bds = L"Software\\CodeGear\\BDS\\6.0";
-        const std::wstring release = L"$(BDSLIB)\\$(Platform)\\release";
-        bool ok = User(cb6 + L"\\Library", L"Search Path", L"$(BCB)\\Lib;$(BCB)\\Lib\\Obj") &&
-                  User(cb6 + L"\\Known Packages", L"$(BCB)\\Bin\\dclstd60.bpl",
-                       L"Borland Standard Components") &&
-                  User(bds + L"\\Library", L"Search Path", release + L";$(BDS)\\Imports") &&
-                  User(bds + L"\\C++\\Paths", L"SearchPath", L"$(BDS)\\include") &&
-                  User(bds + L"\\C++\\Paths", L"LibraryPath", L"$(BDS)\\lib") &&
-                  User(bds + L"\\Known Packages", L"$(BDS)\\bin\\dclstd120.bpl",
-                       L"Embarcadero Standard Components") &&
-                  User(bds + L"\\Globals", L"PrevVersion", L"12.0");
-        for (const wchar_t* key :
-             {L"Software\\Embarcadero\\BDS\\21.0", L"Software\\Embarcadero\\BDS\\22.0"}) {
-            const std::wstring rad = key;
-            ok = ok && User(rad + L"\\Library\\Win32", L"Search Path", release) &&
-                 User(rad + L"\\Library\\Win64", L"Search Path", release) &&
-                 User(rad + L"\\C++\\Paths\\Win32", L"LibraryPath", release) &&
-                 User(rad + L"\\C++\\Paths\\Win64", L"LibraryPath", release) &&
-                 User(rad + L"\\Known Packages", L"$(BDS)\\bin\\dclstd280.bpl",
-                      L"Embarcadero Standard Components");
+        const std::wstring cb6 = L"Software\\Borland\\C++Builder\\6.0\\",
+                           bds = L"Software\\CodeGear\\BDS\\6.0\\",
+                           release = L"$(BDSLIB)\\$(Platform)\\release";
+        std::vector<std::vector<std::wstring>> settings{
+            {cb6 + L"Library", L"Search Path", L"$(BCB)\\Lib;$(BCB)\\Lib\\Obj"},
+            {cb6 + L"Known Packages", L"$(BCB)\\Bin\\dclstd60.bpl", L"Borland Standard Components"},
+            {bds + L"Library", L"Search Path", release + L";$(BDS)\\Imports"},
+            {bds + L"C++\\Paths", L"SearchPath", L"$(BDS)\\include"},
+            {bds + L"C++\\Paths", L"LibraryPath", L"$(BDS)\\lib"},
+            {bds + L"Known Packages", L"$(BDS)\\bin\\dclstd120.bpl",
+             L"Embarcadero Standard Components"},
+            {bds + L"Globals", L"PrevVersion", L"12.0"}};
+        for (const std::wstring rad :
+             {L"Software\\Embarcadero\\BDS\\21.0\\", L"Software\\Embarcadero\\BDS\\22.0\\"}) {
+            for (const wchar_t* path : {L"Library\\Win32", L"Library\\Win64"})
+                settings.push_back({rad + path, L"Search Path", release});
+            for (const wchar_t* path : {L"C++\\Paths\\Win32", L"C++\\Paths\\Win64"})
+                settings.push_back({rad + path, L"LibraryPath", release});
+            settings.push_back({rad + L"Known Packages", L"$(BDS)\\bin\\dclstd280.bpl",
+                                L"Embarcadero Standard Components"});
         }
-        return ok;
+        for (const auto& setting : settings)
+            if (!WriteRegString(HKEY_CURRENT_USER, setting[0], setting[1], setting[2]))
+                return false;
+        return true;
     }
 
     // One installation as the wizard runs it: detection and the choices of the selection page,
@@ -119,18 +117,9 @@ private:
                               dir + L"\\");
     }
 
-    static bool User(const std::wstring& key, const std::wstring& name, const std::wstring& text) {
-        return WriteRegString(HKEY_CURRENT_USER, key, name, text);
-    }
-
     static bool WriteText(const std::wstring& path, const std::string& text) {
-        const handles::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        return file &&
-               WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                         nullptr) &&
-               written == text.size();
+        std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+        return static_cast<bool>(out.write(text.data(), static_cast<std::streamsize>(text.size())));
     }
 };
 
