@@ -32,7 +32,7 @@ TEST(ParseArgumentsTest, OnlyTheLastTwoCharacterSwitchCountsInAnyFormAndCase) {
         EXPECT_EQ(Parsed({form}), "C") << form;
     for (const wchar_t* form : {L"/H", L"/h", L"-?", L"\\?", L"/?"})
         EXPECT_EQ(Parsed({form}), "H") << form;
-    EXPECT_EQ(Parsed({L"-e"}), "E");
+    EXPECT_EQ(Parsed({L"/C", L"-e"}), "E");
     EXPECT_EQ(Parsed({L"/C", L"/X"}), "X");
     EXPECT_EQ(Parsed({L"/X", L"/C"}), "C");
     EXPECT_EQ(Parsed({L"/X", L"/C", L"/Z"}), "") << "an unknown last switch clears them all";
