@@ -4,44 +4,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 namespace vktest {
 
-namespace {
-
-HKEY CreateScratch(const std::wstring& path) {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
-    return key;
-}
-
-void RestoreRoots() {
+static void RestoreRoots() {
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
 }
-
-// Removes a tree through "\\?\" paths; never descends through a reparse point.
-void RemoveLongTree(const std::wstring& path) {
-    WIN32_FIND_DATAW entry;
-    handles::FindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
-    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &entry)) {
-        const std::wstring name = entry.cFileName, child = path + L"\\" + name;
-        if (name == L"." || name == L"..")
-            continue;
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW(child.c_str());
-        else if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            RemoveDirectoryW(child.c_str());
-        else
-            RemoveLongTree(child);
-    }
-    search.reset();
-    RemoveDirectoryW(path.c_str());
-}
-
-} // namespace
 
 void SandboxTest::SetUp() {
     RestoreRoots(); // an override a crashed earlier test might have left in this process
@@ -50,12 +20,14 @@ void SandboxTest::SetUp() {
         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
     FScratchKey = L"Software\\VelkoraTests\\" + number;
     RegDeleteTreeW(HKEY_CURRENT_USER, FScratchKey.c_str());
-    FScratchMachine.reset(CreateScratch(FScratchKey + L"\\HKLM"));
-    FScratchUser.reset(CreateScratch(FScratchKey + L"\\HKCU"));
-    ASSERT_TRUE(FScratchMachine && FScratchUser);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, FScratchMachine.get()), ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, FScratchUser.get()), ERROR_SUCCESS);
-
+    // Both scratch keys live below the real HKEY_CURRENT_USER, so that root is mapped last.
+    for (auto [scratch, root, name] : {std::tuple{&FScratchMachine, HKEY_LOCAL_MACHINE, L"\\HKLM"},
+                                       std::tuple{&FScratchUser, HKEY_CURRENT_USER, L"\\HKCU"}}) {
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (FScratchKey + name).c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, scratch->put(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(root, scratch->get()), ERROR_SUCCESS);
+    }
     wchar_t buffer[MAX_PATH];
     DWORD length = GetTempPathW(MAX_PATH, buffer);
     ASSERT_GT(length, 0u);
@@ -97,9 +69,28 @@ bool PathExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Works through "\\?\" paths (entries beyond MAX_PATH too); never descends through a link.
 void RemoveTree(const std::wstring& directory) {
-    if (!directory.empty())
-        RemoveLongTree(directory.rfind(L"\\\\?\\", 0) == 0 ? directory : L"\\\\?\\" + directory);
+    if (directory.empty())
+        return;
+    const std::wstring path =
+        directory.rfind(L"\\\\?\\", 0) == 0 ? directory : L"\\\\?\\" + directory;
+    WIN32_FIND_DATAW entry;
+    handles::FindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
+    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &entry)) {
+        const std::wstring name = entry.cFileName, child = path + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW(child.c_str());
+        else if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            RemoveDirectoryW(child.c_str());
+        else
+            RemoveTree(child);
+    }
+    search.reset();
+    RemoveDirectoryW(path.c_str());
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) {

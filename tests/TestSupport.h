@@ -12,16 +12,15 @@
 
 namespace vktest {
 
-// Each test gets fresh registry roots and a fresh temporary directory.
-// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER are mapped (for this process only) onto scratch keys
-// below the real HKEY_CURRENT_USER\Software\VelkoraTests, so a test never touches the real keys.
+// Fresh registry roots (HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER mapped, for this process only,
+// onto scratch keys below the real HKEY_CURRENT_USER\Software\VelkoraTests) and a fresh
+// temporary directory for each test.
 class SandboxTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Path below the test's temporary directory.
-    std::wstring TempPath(const std::wstring& relative) const;
-    std::wstring TempDir; // without trailing backslash
+    std::wstring TempPath(const std::wstring& relative) const; // below TempDir
+    std::wstring TempDir;                                      // without trailing backslash
 
 private:
     std::wstring FScratchKey, FPreviousDir;
