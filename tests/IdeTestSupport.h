@@ -68,4 +68,4 @@ inline std::vector<std::string> StandinCalls(const std::wstring& root) {
     return lines;
 }
 
-} // namespace vktest
+}  // namespace vktest

@@ -29,7 +29,7 @@ inline void SnapKey(HKEY root, const std::wstring& rootName, const std::wstring&
     DWORD maxValue = 0;
     RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                      &maxValue, nullptr, nullptr);
-    std::vector<wchar_t> text(16384); // the longest key and value name
+    std::vector<wchar_t> text(16384);  // the longest key and value name
     std::vector<BYTE> data(maxValue + 2);
     DWORD length = 16384, size = maxValue + 2, type = 0;
     for (DWORD i = 0; RegEnumValueW(opened, i, text.data(), &length, nullptr, &type, data.data(),
@@ -78,4 +78,4 @@ inline std::set<std::string> Differences(const TSnapshot& before, const TSnapsho
     return lines;
 }
 
-} // namespace vktest
+}  // namespace vktest

@@ -116,4 +116,4 @@ inline std::vector<std::wstring> DirectoryEntries(const std::wstring& dir) {
     return names;
 }
 
-} // namespace vktest
+}  // namespace vktest

@@ -19,9 +19,9 @@
 namespace vktest {
 
 struct TIdeMachine {
-    std::wstring Root;    // everything of the machine lies below it
-    std::wstring Cb6;     // C++Builder 6's directory, with the help files
-    std::wstring Install; // the installation directory, with a blank in its path
+    std::wstring Root;     // everything of the machine lies below it
+    std::wstring Cb6;      // C++Builder 6's directory, with the help files
+    std::wstring Install;  // the installation directory, with a blank in its path
 
     // The choices of the selection page for these IDEs, context help and demos.
     static constexpr uint32_t Versions = 0x80 | 0x1000 | 0x4000000 | 0x8000000;
@@ -123,4 +123,4 @@ private:
     }
 };
 
-} // namespace vktest
+}  // namespace vktest

@@ -14,7 +14,7 @@ static void RestoreRoots() {
 }
 
 void SandboxTest::SetUp() {
-    RestoreRoots(); // an override a crashed earlier test might have left in this process
+    RestoreRoots();  // an override a crashed earlier test might have left in this process
     static unsigned counter = 0;
     const std::wstring number =
         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
@@ -142,7 +142,7 @@ BOOL CALLBACK CollectText(HWND wnd, LPARAM param) {
     reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(WindowText(wnd));
     return TRUE;
 }
-} // namespace
+}  // namespace
 
 HWND WaitForWindow(const wchar_t* className, const wchar_t* caption, DWORD processId,
                    DWORD timeoutMs) {
@@ -176,4 +176,4 @@ std::vector<std::wstring> ChildTexts(HWND dialog) {
     return texts;
 }
 
-} // namespace vktest
+}  // namespace vktest

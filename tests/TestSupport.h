@@ -19,8 +19,8 @@ class SandboxTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    std::wstring TempPath(const std::wstring& relative) const; // below TempDir
-    std::wstring TempDir;                                      // without trailing backslash
+    std::wstring TempPath(const std::wstring& relative) const;  // below TempDir
+    std::wstring TempDir;                                       // without trailing backslash
 
 private:
     std::wstring FScratchKey, FPreviousDir;
@@ -77,4 +77,4 @@ std::wstring WindowText(HWND wnd);
 // All window texts of a dialog's children, in z-order.
 std::vector<std::wstring> ChildTexts(HWND dialog);
 
-} // namespace vktest
+}  // namespace vktest

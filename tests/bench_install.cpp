@@ -20,7 +20,7 @@ template <typename Action> double TimedMs(Action action) {
            static_cast<double>(frequency.QuadPart);
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     GetOsPlatform();

@@ -61,7 +61,7 @@ HKEY CreateUserKey(const std::wstring& path) {
     return key;
 }
 
-} // namespace
+}  // namespace
 
 int wmain() {
     GetOsPlatform();

@@ -38,7 +38,7 @@ protected:
     std::vector<std::unique_ptr<TbrmCheckListBox>> Wrappers;
 };
 
-} // namespace
+}  // namespace
 
 // An index that names no item reads checked and disabled and ignores writes; a text beyond the
 // 4095 characters of a fixed buffer is read back whole.
@@ -65,7 +65,7 @@ TEST_F(CheckListBoxTest, ClicksSpaceAndDoubleClicksToggleOnlyAnEnabledSelectedIt
     const struct {
         const char* Label;
         bool Disabled, Preselected;
-        const char* Input; // c: press and release, u: release alone, d: double click, ' ', 'x'
+        const char* Input;  // c: press and release, u: release alone, d: double click, ' ', 'x'
         bool Checked;
         int Notified;
     } rows[] = {

@@ -23,7 +23,7 @@ std::vector<std::wstring> ShellArguments(const std::wstring& line) {
     return arguments;
 }
 
-} // namespace
+}  // namespace
 
 TEST(SplitArgumentsTest, LinesSplitAsTheShellSplitsThem) {
     // The program name's own rules, backslashes before quotes and doubled quotes; then generated

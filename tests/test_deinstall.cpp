@@ -161,8 +161,8 @@ TEST_F(DeinstallTest, AFullLogIsUndoneRecordByRecord) {
 // alone is sound and undoes nothing.
 TEST_F(DeinstallTest, LogsThatCannotBeLoadedOrValidatedAreRejectedWhole) {
     const std::string headerOnly = ReadFileBytes(WriteUninstLog(HeaderItems()));
-    const std::string sound = ReadFileBytes(
-        LogOf({Item(siExtractFile, L"a.pas", dcInstall), Item(siExtractFile, L"b.pas", dcInstall)}));
+    const std::string sound = ReadFileBytes(LogOf(
+        {Item(siExtractFile, L"a.pas", dcInstall), Item(siExtractFile, L"b.pas", dcInstall)}));
     std::string textLength = sound;
     textLength[sound.find("a.pas") - 2] = 4;  // the first record's TextLen no longer fits
     std::string recordLength = sound;
@@ -275,8 +275,8 @@ TEST(ProtectedDirectoryTest, SystemDirectoriesRootsAndTheirAncestorsAreProtected
          {std::wstring(), std::wstring(L"relative\\dir"), std::wstring(L"C:"),
           std::wstring(L"C:\\"), std::wstring(L"\\\\server\\share\\"),
           std::wstring(L"\\\\?\\UNC\\server\\share"), L"\\\\?\\" + windows,
-          L"\\\\.\\" + system + L"\\..", windows + L"\\", LowerCase(system), programFiles,
-          profile, profile.substr(0, profile.rfind(L'\\'))})
+          L"\\\\.\\" + system + L"\\..", windows + L"\\", LowerCase(system), programFiles, profile,
+          profile.substr(0, profile.rfind(L'\\'))})
         EXPECT_TRUE(IsProtectedDirectory(dir)) << dir.c_str();
     // Too long to resolve its ".." steps: it could name anything.
     EXPECT_TRUE(IsProtectedDirectory(L"C:\\" + std::wstring(600, L'a') + L"\\..\\Windows"));

@@ -25,7 +25,7 @@ std::string Parsed(const std::vector<std::wstring>& arguments, bool before = fal
            (ShowParams ? "H" : "") + (ExtractOnly ? "X" : "");
 }
 
-} // namespace
+}  // namespace
 
 TEST(ParseArgumentsTest, OnlyTheLastTwoCharacterSwitchCountsInAnyFormAndCase) {
     for (const wchar_t* form : {L"/C", L"/c", L"-C", L"-c", L"\\C", L"\\c"})

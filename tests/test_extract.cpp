@@ -54,7 +54,7 @@ protected:
     }
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ExtractionRun, WritesExactlyThePayloadTreeWithoutWindowOrRegistryChangeAndRestoresIt) {
     // setup.exe sees the prefix's real keys; so must this process. Test programs keep their

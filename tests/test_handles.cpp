@@ -14,12 +14,12 @@ struct CountingTraits {
     static Type Empty() noexcept { return 0; }
     static bool Close(Type h) noexcept {
         ++CloseCount[h];
-        return h != 7; // handle 7 reports a failed close
+        return h != 7;  // handle 7 reports a failed close
     }
 };
 using Counted = UniqueHandle<CountingTraits>;
 
-} // namespace
+}  // namespace
 
 TEST(HandleTest, EveryOwnedValueIsClosedExactlyOnceThroughMovesResetsAndPut) {
     {
@@ -28,7 +28,7 @@ TEST(HandleTest, EveryOwnedValueIsClosedExactlyOnceThroughMovesResetsAndPut) {
         EXPECT_FALSE(a);
         EXPECT_EQ(a.get(), 0);
         Counted c(2);
-        c = std::move(b); // closes 2, takes 1
+        c = std::move(b);  // closes 2, takes 1
         EXPECT_EQ(CloseCount[2], 1);
         EXPECT_EQ(CloseCount[1], 0);
         Counted d(3);

@@ -84,9 +84,9 @@ TEST_F(ProductsTest, DetectionReadsRootDirAndNeedsTheIdesTool) {
         {Delphi2007, Dcc32, L"$", REG_SZ, L"C:\\UserCopy", true, L"$"},  // machine wins
         {RADStudio22, Dcc32, L"$", NoRootDir, L"$", true, L"$"},
         {13, Dcc32, L"$\\\\", REG_SZ, nullptr, true, L"$"},  // every trailing backslash goes
-        {15, Make, L"$", REG_SZ, nullptr, false, L"$"},     // make.exe makes no Delphi
+        {15, Make, L"$", REG_SZ, nullptr, false, L"$"},      // make.exe makes no Delphi
         {CBuilder6, Make, nullptr, REG_SZ, L"$", true, L"$"},
-        {17, L"", L"$", REG_SZ, nullptr, false, L"$"},         // no bin directory
+        {17, L"", L"$", REG_SZ, nullptr, false, L"$"},          // no bin directory
         {21, Dcc32, L"$", REG_EXPAND_SZ, nullptr, false, L""},  // counts as no value
     };
     for (const auto& row : rows) {

@@ -9,8 +9,8 @@ using namespace vktest;
 
 namespace {
 
-constexpr uint32_t Rad11Bit = 0x8000000; // RAD Studio 11, index 28: 32- and 64-bit Delphi
-constexpr uint32_t Cb6Bit = 0x80;        // C++Builder 6, index 8: make
+constexpr uint32_t Rad11Bit = 0x8000000;  // RAD Studio 11, index 28: 32- and 64-bit Delphi
+constexpr uint32_t Cb6Bit = 0x80;         // C++Builder 6, index 8: make
 
 class BuildItemsTest : public InstallStateTest {
 protected:
@@ -109,4 +109,4 @@ TEST_F(BuildItemsTest, AMissingToolOrABadCodeRunsNothingAndAnswersItsResult) {
     EXPECT_EQ(script.LogString(), L"");
 }
 
-} // namespace
+}  // namespace

@@ -30,4 +30,4 @@ TEST_F(BuildTimeout, NeverEndingToolHoldsTheRunForTheBoundOnly) {
     EXPECT_LT(elapsed, 60000u);
 }
 
-} // namespace
+}  // namespace

@@ -258,4 +258,4 @@ TEST_F(FileItemTest, RunFileWaitsForTheProgramAndSetCurrentDirLogsNothing) {
     EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(InstallDir));
 }
 
-} // namespace
+}  // namespace

@@ -83,4 +83,4 @@ TEST_F(HelpItemsTest, RegisterHelpRunsTheBatchInTheHelpDirectory) {
     EXPECT_EQ(script.LogString(), L"");
 }
 
-} // namespace
+}  // namespace

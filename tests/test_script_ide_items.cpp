@@ -164,4 +164,4 @@ TEST_F(IdeItemsTest, ReplaceTextReplacesTheFirstOccurrenceIgnoringCase) {
     EXPECT_FALSE(PathExists(InstallDir + L"\\missing.txt"));
 }
 
-} // namespace
+}  // namespace

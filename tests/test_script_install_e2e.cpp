@@ -60,7 +60,7 @@ protected:
 
     TIdeMachine Machine;
     const std::wstring System = BaseDir(dcSystem);
-    std::wstring Listing; // outside the compared directories
+    std::wstring Listing;  // outside the compared directories
 };
 
 TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
@@ -174,4 +174,4 @@ TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
     EXPECT_FALSE(Listed());
 }
 
-} // namespace
+}  // namespace

@@ -148,4 +148,4 @@ TEST_F(InterpreterTest, ItemTextNamesOnlyBuildsDirectoriesAndCopiesAndRowsOutsid
     EXPECT_EQ(TScript().ProgressCount(), ScriptItemCount);
 }
 
-} // namespace
+}  // namespace

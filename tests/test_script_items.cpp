@@ -42,7 +42,7 @@ std::map<int, std::vector<const TScriptItem*>> RowsPerIde(uint16_t type) {
     return rows;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ScriptTableTest, RowCountsFlagsAndBlocksOfEachType) {
     const std::map<uint16_t, int> rows = {

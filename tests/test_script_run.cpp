@@ -18,9 +18,9 @@ constexpr uint32_t Demos = 0x200;
 
 // What a run of the table must leave, worked out row by row from the table's block rules.
 struct Expected {
-    std::vector<std::wstring> Lines;        // the file items' install-log lines
-    std::vector<std::wstring> Records;      // as Records() renders them
-    std::map<std::wstring, uint32_t> Files; // path -> payload id, as left at the end
+    std::vector<std::wstring> Lines;         // the file items' install-log lines
+    std::vector<std::wstring> Records;       // as Records() renders them
+    std::map<std::wstring, uint32_t> Files;  // path -> payload id, as left at the end
     std::set<std::wstring> Directories;
 };
 
@@ -80,8 +80,7 @@ Expected Expect(uint32_t items, bool templatesPresent, std::wstring& unexpected)
         case siSetHelpDir:
         case siRegisterWinHelp:
         case siRegisterUninstall:
-        case siCreateRegKey:
-            break;
+        case siCreateRegKey: break;
         default:
             unexpected +=
                 L" row " + std::to_wstring(row) + L" type " + std::to_wstring(item.ItemType);
@@ -137,4 +136,4 @@ TEST_F(ScriptRunTest, HelpAndDemosOnlyWritesWhatTheTableSaysAndTheUninstallerRem
         DeleteFileW(templates.c_str());
 }
 
-} // namespace
+}  // namespace

@@ -28,7 +28,7 @@ int LocaleOrder(const std::wstring& a, const std::wstring& b) {
            CSTR_EQUAL;
 }
 
-} // namespace
+}  // namespace
 
 TEST(StringListTest, AddFollowsTheLocaleOrderAndFindsEveryMember) {
     // Pseudo-random strings over characters where the locale order departs from code-unit order
@@ -95,10 +95,10 @@ TEST_F(StringListFiles, EveryLineBreakFormEndsALineANulEndsTheTextAndBytesAreAns
     const std::pair<std::string, Text> rows[] = {
         {"", {}},
         {"\r\n", {L""}},
-        {"a\r\nb", {L"a", L"b"}},     // a last line without a break is kept
-        {"a\r\nb\r\n", {L"a", L"b"}}, // a final break adds no empty line
+        {"a\r\nb", {L"a", L"b"}},      // a last line without a break is kept
+        {"a\r\nb\r\n", {L"a", L"b"}},  // a final break adds no empty line
         {"a\nb\rc", {L"a", L"b", L"c"}},
-        {"a\n\rb", {L"a", L"", L"b"}}, // LF CR holds an empty line
+        {"a\n\rb", {L"a", L"", L"b"}},  // LF CR holds an empty line
         {std::string("one\r\ntw\0o\r\nthree", 17), {L"one", L"tw"}},
         {"caf\xE9 \x80", {L"caf\u00e9 \u20ac"}},
     };

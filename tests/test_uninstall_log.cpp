@@ -161,9 +161,9 @@ std::string CheckOne(TLogBytes log, bool& accepted) {
     TUninstRecord record;
     TRecordRead read;
     for (size_t records = 0;
-         (read = header.ReadBackward ? ReadRecordBackward(log, pos, header.WalkEnd, record)
-                                     : ReadRecordForward(log, pos, header.WalkEnd, record)) ==
-         TRecordRead::Ok;) {
+         (read = header.ReadBackward
+                     ? ReadRecordBackward(log, pos, header.WalkEnd, record)
+                     : ReadRecordForward(log, pos, header.WalkEnd, record)) == TRecordRead::Ok;) {
         const auto* text = reinterpret_cast<const uint8_t*>(record.Text.data());
         if (record.Offset + record.Length > log.size() || text < log.data() + record.Offset ||
             text + record.Text.size() > log.data() + record.Offset + record.Length)

@@ -25,11 +25,11 @@ TEST_F(FilesTest, CreateDirectoryPathMakesEveryLevelOrAnswersTheFailingOnesError
     fits += std::wstring(261 - fits.size(), L'y');
     const std::pair<std::wstring, DWORD> rows[] = {
         {TempPath(L"A\\B\\C"), 0},
-        {TempPath(L"A\\B\\C"), 0}, // all levels already there
+        {TempPath(L"A\\B\\C"), 0},  // all levels already there
         {TempPath(L"A/E/F\\"), 0},
-        {TempPath(L"file\\sub"), ERROR_PATH_NOT_FOUND}, // a file stands where a level should be
-        {L"", 0},                                       // nothing to create
-        {tooLong, ERROR_FILENAME_EXCED_RANGE},          // one more than the buffer holds
+        {TempPath(L"file\\sub"), ERROR_PATH_NOT_FOUND},  // a file stands where a level should be
+        {L"", 0},                                        // nothing to create
+        {tooLong, ERROR_FILENAME_EXCED_RANGE},           // one more than the buffer holds
         {fits, 0},
     };
     Make({L"file"});
@@ -93,8 +93,8 @@ TEST_F(FilesTest, ExtractResourceFileWritesThePayloadByteForByteOrNothing) {
     const std::wstring fixtures = SourceDir() + L"\\tests\\fixtures\\";
     ASSERT_TRUE(WriteFileBytes(TempPath(L"seven.txt"), std::string(100000, 'z')));
     const std::pair<int, std::string> rows[] = {
-        {7, ReadFileBytes(fixtures + L"payload7.txt")},       // over a longer old file
-        {1000, ReadFileBytes(fixtures + L"payload1000.bin")}, // beyond 64 KiB
+        {7, ReadFileBytes(fixtures + L"payload7.txt")},        // over a longer old file
+        {1000, ReadFileBytes(fixtures + L"payload1000.bin")},  // beyond 64 KiB
         {12, ""}};
     ASSERT_EQ(rows[1].second.size(), 65536u + 123u);
     for (const auto& [id, expected] : rows) {

@@ -17,10 +17,10 @@ TEST(JoinPathTest, OneBackslashBetweenTheTwoPartsAndNoOtherNormalisation) {
 
 TEST(FindTextTest, OneBasedSingleForwardScanWithoutBacktracking) {
     const std::tuple<const wchar_t*, const wchar_t*, int> rows[] = {
-        {L"aaab", L"aab", 0},                         // the scan never steps back
-        {L"xaab", L"aab", 2}, {L"abcabd", L"abd", 4}, // the failing character restarts the match
+        {L"aaab", L"aab", 0},                          // the scan never steps back
+        {L"xaab", L"aab", 2}, {L"abcabd", L"abd", 4},  // the failing character restarts the match
         {L"hello", L"o", 5},  {L"hell", L"hello", 0},
-        {L"a", L"", 0},       {L"C:\\Program Files", L"c:\\program files", 0}, // case matters
+        {L"a", L"", 0},       {L"C:\\Program Files", L"c:\\program files", 0},  // case matters
     };
     for (const auto& [text, pattern, position] : rows) {
         EXPECT_EQ(FindText(text, pattern), position) << text << " / " << pattern;
@@ -48,7 +48,7 @@ TEST_F(DirectoryCodes, BaseDirAndInstallSubDirAnswerEachCodeAndEmptyForUnknownOn
     EXPECT_EQ(BaseDir(dcInstall), L"C:\\Velkora");
     for (int code : {0, 7, -3, 0x100})
         EXPECT_EQ(BaseDir(code), L"") << code;
-    for (int product : {0, -1, 29}) { // the IDE codes need a valid current product
+    for (int product : {0, -1, 29}) {  // the IDE codes need a valid current product
         CurrentProduct = product;
         EXPECT_EQ(BaseDir(dcIdeRoot) + BaseDir(dcIdeHelp), L"") << product;
     }
@@ -63,7 +63,7 @@ TEST_F(DirectoryCodes, BaseDirAndInstallSubDirAnswerEachCodeAndEmptyForUnknownOn
         {sfIde, L"C:\\Velkora\\RADStudio9"},
         {sfIdeWin32, L"C:\\Velkora\\RADStudio9\\Win32"},
         {sfIdeWin64, L"C:\\Velkora\\RADStudio9\\Win64"},
-        {0x80 | sfSource, L"C:\\Velkora\\Source"}, // only the low seven bits count
+        {0x80 | sfSource, L"C:\\Velkora\\Source"},  // only the low seven bits count
         {5, L""},
     };
     for (const auto& [code, path] : rows)

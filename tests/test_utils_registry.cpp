@@ -11,14 +11,14 @@ namespace {
 const HKEY Hklm = HKEY_LOCAL_MACHINE;
 const wchar_t* const Key = L"Software\\Brightmoss\\Velkora";
 
-} // namespace
+}  // namespace
 
 TEST_F(RegistryTest, ReadRegStringReadsOnlyRegSzAndNeverTrustsTheStoredTerminator) {
     // What ReadRegString answers for each stored type and bytes (null: false).
     const std::tuple<DWORD, std::string, const wchar_t*> rows[] = {
         {REG_SZ, std::string("C\0:\0\\\0\0\0", 8), L"C:\\"},
-        {REG_SZ, std::string("A\0B\0", 4), L"AB"}, // without a terminator every character counts
-        {REG_SZ, std::string("A\0B", 3), L"A"},    // an odd byte count
+        {REG_SZ, std::string("A\0B\0", 4), L"AB"},  // without a terminator every character counts
+        {REG_SZ, std::string("A\0B", 3), L"A"},     // an odd byte count
         {REG_EXPAND_SZ, std::string("C\0\0\0", 4), nullptr},
         {REG_DWORD, std::string("\1\0\0\0", 4), nullptr},
     };
@@ -29,7 +29,7 @@ TEST_F(RegistryTest, ReadRegStringReadsOnlyRegSzAndNeverTrustsTheStoredTerminato
             << testing::PrintToString(bytes);
         EXPECT_EQ(text, expected ? expected : L"") << testing::PrintToString(bytes);
     }
-    for (const wchar_t* key : {Key, L"Software\\Nothing"}) { // a missing value, a missing key
+    for (const wchar_t* key : {Key, L"Software\\Nothing"}) {  // a missing value, a missing key
         std::wstring text = L"stale";
         EXPECT_FALSE(ReadRegString(Hklm, key, L"Missing", text)) << key;
         EXPECT_EQ(text, L"") << key;

@@ -15,8 +15,8 @@ using namespace vktest;
 
 namespace {
 
-const int RadStudio11 = 28; // list row 0
-const int CBuilder5 = 6;    // list row 19
+const int RadStudio11 = 28;  // list row 0
+const int CBuilder5 = 6;     // list row 19
 const int ContextHelpRow = 21, DemosRow = 22;
 
 class WizardTest : public SandboxTest {
@@ -71,7 +71,7 @@ protected:
     HWND Dialog = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 // Pages 1 to 4 forwards and back again, where no command moves the wizard before page 1; then
 // Cancel.
@@ -82,7 +82,7 @@ TEST_F(WizardTest, NextBackAndCancelWalkThePagesWithTheirTextsAndControls) {
     EXPECT_EQ(WindowText(Dialog), L"Installation Wizard for Velkora v4.07");
     // Per page its text and its shown controls; the other page controls are hidden.
     const struct {
-        const wchar_t* Text; // null: tested with the selection rules
+        const wchar_t* Text;  // null: tested with the selection rules
         std::vector<int> Shown;
     } pages[] = {
         {L"Welcome to the Velkora Setup program. This program will install Standard Edition of "
@@ -127,7 +127,7 @@ TEST_F(WizardTest, NextBackAndCancelWalkThePagesWithTheirTextsAndControls) {
         EXPECT_EQ(Text(idcNext), L"&Next >");
     }
     EXPECT_EQ(Text(idcDirectoryEdit), L"D:\\Libraries\\Velkora") << "the edit is kept";
-    Command(idcBack); // disabled on page 1
+    Command(idcBack);  // disabled on page 1
     EXPECT_EQ(ChangePage(-1), 0);
     EXPECT_EQ(CurrentPage, 1);
 
@@ -168,7 +168,7 @@ TEST_F(WizardTest, FirstInstallationChecksDetectedIdesAndNextFollowsTheCheckMark
     Toggle(DemosRow);
     Toggle(ContextHelpRow);
     EXPECT_FALSE(Enabled(idcNext)) << "nothing checked";
-    Command(idcNext); // e.g. Enter on a disabled default button
+    Command(idcNext);  // e.g. Enter on a disabled default button
     EXPECT_EQ(CurrentPage, 2);
     Toggle(ContextHelpRow);
     EXPECT_TRUE(Enabled(idcNext));

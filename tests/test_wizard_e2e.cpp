@@ -59,7 +59,8 @@ TEST_F(WizardEndToEnd, InstallsHelpAndDemosThroughTheSixPagesAndUninstallsAgain)
                  reinterpret_cast<LPARAM>((target + L"\\").c_str()));
     Click(wizard, idcNext);
     // 4 Ready.
-    ASSERT_TRUE(Eventually([&] { return WindowText(GetDlgItem(wizard, idcNext)) == L"Start"; }, 10000));
+    ASSERT_TRUE(
+        Eventually([&] { return WindowText(GetDlgItem(wizard, idcNext)) == L"Start"; }, 10000));
     Click(wizard, idcNext);
     // 5 Progress, then 6 Finish. Every error box is recorded and closed.
     std::vector<std::wstring> errors;
