@@ -129,6 +129,7 @@ TEST_F(WizardTest, NextBackAndCancelWalkThePagesWithTheirTextsAndControls) {
     EXPECT_EQ(Text(idcDirectoryEdit), L"D:\\Libraries\\Velkora") << "the edit is kept";
     Command(idcBack);  // disabled on page 1
     EXPECT_EQ(ChangePage(-1), 0);
+    EXPECT_EQ(ChangePage(PageCount), 0) << "no page past the last";
     EXPECT_EQ(CurrentPage, 1);
 
     // Cancel asks; a second thread answers with button (the box runs its own modal loop in this
