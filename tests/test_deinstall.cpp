@@ -262,6 +262,19 @@ TEST_F(DeinstallTest, TheDirectoryUndoDoesNotFollowALink) {
     EXPECT_TRUE(PathExists(outside + L"\\keep.txt"));
 }
 
+// The walk sits in the installation directory (the help unregistration leaves it there); one
+// directly below a drive root must still go.
+TEST_F(DeinstallTest, AnInstallationDirectoryBelowADriveRootGoesWhileItIsTheCurrentOne) {
+    InstallDir = L"C:\\vktest-root-" + std::to_wstring(GetCurrentProcessId());
+    MakeFile(InstallDir + L"\\Source\\a.pas");
+    const std::wstring saved = CurrentDirectory();
+    ASSERT_TRUE(SetCurrentDirectoryW(InstallDir.c_str()));
+    EXPECT_EQ(Walk(LogOf({Item(siCreateDir, L"", dcInstall)})), 0);
+    EXPECT_FALSE(PathExists(InstallDir));
+    SetCurrentDirectoryW(saved.c_str());
+    RemoveTree(InstallDir);
+}
+
 TEST(ProtectedDirectoryTest, SystemDirectoriesRootsAndTheirAncestorsAreProtected) {
     wchar_t buffer[MAX_PATH];
     ASSERT_GT(GetWindowsDirectoryW(buffer, MAX_PATH), 0u);

@@ -33,6 +33,20 @@ bool IsSwitch(const std::wstring& argument, wchar_t letter) {
            (argument[1] == letter || argument[1] == static_cast<wchar_t>(letter + 32));
 }
 
+// The log path made absolute against the current directory: the temporary copy runs in another
+// directory, where a relative path would name nothing.
+std::wstring FullPathOf(const std::wstring& path) {
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return path;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return path;
+    full.resize(length);
+    return full;
+}
+
 TArguments ParseArguments(const std::wstring& commandLine) {
     TArguments arguments;
     int count = 0;
@@ -48,7 +62,7 @@ TArguments ParseArguments(const std::wstring& commandLine) {
             arguments.IsCopy = true;
             arguments.ParentId = static_cast<DWORD>(wcstoul(argv[++i], nullptr, 10));
         } else {
-            arguments.LogPath = argument;
+            arguments.LogPath = FullPathOf(argument);
         }
     }
     return arguments;

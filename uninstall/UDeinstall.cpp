@@ -207,7 +207,9 @@ std::vector<std::wstring> ProtectedDirectories() {
 void LeaveDirectoryTree(const std::wstring& tree) {
     const std::wstring current = ComparableDirectory(CurrentDirectory());
     if (IsSameOrBelow(current, ComparableDirectory(tree)))
-        SetCurrentDirectoryW(DirectoryOf(ComparableDirectory(tree)).c_str());
+        // With its separator: the parent of C:\Velkora is "C:\", while "C:" would name the
+        // current directory of drive C, the one being left.
+        SetCurrentDirectoryW((DirectoryOf(ComparableDirectory(tree)) + L"\\").c_str());
 }
 
 void UndoCreateDir(const std::wstring& path) {
