@@ -38,6 +38,15 @@ protected:
     std::vector<std::unique_ptr<TbrmCheckListBox>> Wrappers;
 };
 
+// Counts the item-data writes a two-item list box gets for an index other than 0 and 1.
+int OutOfRangeWrites = 0;
+WNDPROC WrappedProc = nullptr;
+LRESULT CALLBACK CountOutOfRangeWrites(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == LB_SETITEMDATA && wParam != 0 && wParam != 1)
+        ++OutOfRangeWrites;
+    return CallWindowProcW(WrappedProc, wnd, msg, wParam, lParam);
+}
+
 }  // namespace
 
 // An index that names no item reads checked and disabled and ignores writes; a text beyond the
@@ -55,9 +64,22 @@ TEST_F(CheckListBoxTest, ItemStateBadIndexesAndLongTexts) {
     EXPECT_TRUE(list.GetChecked(5));
     EXPECT_FALSE(list.GetEnabled(-1));
     EXPECT_EQ(list.GetItemString(5), L"");
+    // Windows applies LB_SETITEMDATA at -1 to every item, so no write may reach the list box
+    // for an index that names no item; Wine ignores such a write, so the messages are counted.
+    OutOfRangeWrites = 0;
+    WrappedProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        list.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountOutOfRangeWrites)));
     list.SetChecked(5, true);
+    list.SetChecked(-1, true);
+    list.SetEnabled(-1, false);
     list.SetItemString(9, L"none");
+    list.SetItemString(-1, L"none");
+    SetWindowLongPtrW(list.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WrappedProc));
+    EXPECT_EQ(OutOfRangeWrites, 0);
     EXPECT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(list.GetItemString(0), L"first");
+    EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 0, 0), csChecked);
+    EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 1, 0), csDisabled);
 }
 
 // Mouse and keyboard on the second of two items: which sequences toggle it and notify.

@@ -4,6 +4,7 @@
 #include "support/UHandles.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cwchar>
@@ -248,7 +249,28 @@ HWND CreateWizardWindow() {
                               WizardDlgProc, 0);
 }
 
+namespace {
+
+// The folder browser needs a single-threaded COM apartment on the thread that shows it.
+class ComApartment {
+public:
+    ComApartment() noexcept
+        : FInitialized(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComApartment() {
+        if (FInitialized)
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool FInitialized;
+};
+
+}  // namespace
+
 void RunWizard() {
+    const ComApartment com;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     RegisterLabelClass();

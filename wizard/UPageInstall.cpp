@@ -192,13 +192,14 @@ bool TPageSelectDirectory::BrowseDirectory() {
     info.lpfn = BrowseCallbackProc;
     info.lParam = reinterpret_cast<LPARAM>(this);
     LPITEMIDLIST chosen = SHBrowseForFolderW(&info);
-    if (chosen) {
-        if (SHGetPathFromIDListW(chosen, name))
-            Directory.assign(name, wcsnlen(name, MAX_PATH));
+    // A choice that names no file-system path changes nothing, like a cancelled browse.
+    const bool named = chosen && SHGetPathFromIDListW(chosen, name);
+    if (named)
+        Directory.assign(name, wcsnlen(name, MAX_PATH));
+    if (chosen)
         allocator.Malloc->Free(chosen);
-    }
     allocator.Malloc->Free(name);
-    return chosen != nullptr;
+    return named;
 }
 
 // ---- TPageReadyForInstall ----
@@ -280,7 +281,11 @@ int TPageProgress::DoScript() {
             }
         }
         EnableItem(idcNext, true);
-        SendMessageW(Item(idcNext), BM_CLICK, 0, 0);
+        // The command a click on Next sends, given directly: BM_CLICK may do nothing while the
+        // dialog is not the active window, and the finish page (which writes the installation
+        // record) must come whatever window the user has turned to meanwhile.
+        SendMessageW(DlgHandle, WM_COMMAND, MAKEWPARAM(idcNext, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Item(idcNext)));
         Hide();
     }
     FInDoScript = false;

@@ -228,7 +228,7 @@ std::wstring TbrmCheckListBox::GetItemString(int index) const {
 }
 
 void TbrmCheckListBox::SetItemString(int index, const std::wstring& value) {
-    if (index < GetCount()) {
+    if (index >= 0 && index < GetCount()) {
         Delete(index);
         Insert(index, value);
     }
@@ -239,6 +239,10 @@ LPARAM TbrmCheckListBox::GetItemData(int index) const {
 }
 
 void TbrmCheckListBox::SetItemData(int index, LPARAM value) {
+    // A list box takes index -1 as "every item": a write at an index that names no item must
+    // change nothing.
+    if (index < 0 || index >= GetCount())
+        return;
     SendMessageW(FHandle, LB_SETITEMDATA, static_cast<WPARAM>(index), value);
 }
 
