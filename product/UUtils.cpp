@@ -48,6 +48,16 @@ bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
 }
 
+}  // namespace
+
+bool IsAbsolutePath(const std::wstring& path) {
+    if (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2]))
+        return (path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z');
+    return path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]);
+}
+
+namespace {
+
 std::wstring WithoutTrailingSeparators(std::wstring path) {
     while (!path.empty() && IsSeparator(path.back()))
         path.pop_back();

@@ -72,6 +72,9 @@ std::wstring InstallSubDir(uint8_t code);
 std::wstring JoinPath(const std::wstring& base, const std::wstring& rel);
 // Full path of a script item or uninstall record: JoinPath(BaseDir(dirCode), name).
 std::wstring ItemPath(int dirCode, const std::wstring& name);
+// A drive path ("C:\...") or a UNC path ("\\server\..."). Anything else is resolved against the
+// current directory or drive, so a file action on it could reach what the program never made.
+bool IsAbsolutePath(const std::wstring& path);
 
 // ---- Files and directories ----
 

@@ -34,14 +34,6 @@ const TBuildTool& ChooseTool(const TBorlandProduct& product, int32_t platform) {
     return platform == 1 ? Dcc64Tool : Dcc32Tool;
 }
 
-// A drive path ("C:\...") or a UNC path: anything else would be resolved against the current
-// directory or drive and could start a program the IDE never installed.
-bool IsAbsolutePath(const std::wstring& path) {
-    if (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'))
-        return (path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z');
-    return path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\';
-}
-
 // The index (1-based) of the lowest set bit of mask; mask must not be 0.
 int LowestBitIndex(uint32_t mask) {
     int index = 1;

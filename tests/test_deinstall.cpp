@@ -275,6 +275,26 @@ TEST_F(DeinstallTest, AnInstallationDirectoryBelowADriveRootGoesWhileItIsTheCurr
     RemoveTree(InstallDir);
 }
 
+// An IDE removed since the installation has no RootDir: its records name no file any more, and
+// what the relative rest names in the current directory stays. (The block's closing siSetIde
+// comes first in the backward walk, as in the product's table.)
+TEST_F(DeinstallTest, RecordsOfAVanishedIdeTouchNoFileInTheCurrentDirectory) {
+    const std::wstring work = TempPath(L"work");
+    MakeFile(work + L"\\Help\\bcb6.gid", "keep");
+    const std::string keywords = "keep\r\n:Link vklib.hlp";
+    MakeFile(work + L"\\bcb6.als", keywords);
+    const std::wstring saved = CurrentDirectory();
+    ASSERT_TRUE(SetCurrentDirectoryW(work.c_str()));
+    EXPECT_EQ(Walk(LogOf({Item(siSetIde, L"CBuilder6", 0, 8),
+                          Item(siDeleteFile, L"Help\\bcb6.gid", dcIdeRoot),
+                          Item(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeRoot, 3),
+                          Item(siSetIde, L"CBuilder6", 0, 8)})),
+              0);
+    SetCurrentDirectoryW(saved.c_str());
+    EXPECT_EQ(ReadFileBytes(work + L"\\Help\\bcb6.gid"), "keep");
+    EXPECT_EQ(ReadFileBytes(work + L"\\bcb6.als"), keywords);
+}
+
 TEST(ProtectedDirectoryTest, SystemDirectoriesRootsAndTheirAncestorsAreProtected) {
     wchar_t buffer[MAX_PATH];
     ASSERT_GT(GetWindowsDirectoryW(buffer, MAX_PATH), 0u);

@@ -103,9 +103,10 @@ void UndoModifyHelpFile(const TUninstRecord& record, const std::wstring& text) {
     const wchar_t* fileName = BorlandProducts[CurrentProduct].HelpStr[record.Code - 1];
     if (!fileName || !*fileName)
         return;
+    // An IDE gone since the installation has no RootDir: its help file is no longer known.
     const std::wstring path = JoinPath(BaseDir(record.DirCode), fileName);
     std::string data;
-    if (!ReadWholeFile(path, data))
+    if (!IsAbsolutePath(path) || !ReadWholeFile(path, data))
         return;
     const std::string inserted = ToAnsi(text);
     const int at = FindTextA(LowerCaseA(data), LowerCaseA(inserted));
@@ -129,11 +130,6 @@ bool IsDeletableKeyPath(const std::wstring& key) {
 
 bool IsSeparator(wchar_t c) {
     return c == L'\\' || c == L'/';
-}
-
-bool IsAbsolutePath(const std::wstring& path) {
-    return (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2])) ||
-           (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]));
 }
 
 // The path without a "\\?\" or "\\.\" device prefix ("\\?\UNC\server" becomes "\\server"), so
@@ -450,7 +446,9 @@ DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
     case siExtractFile:
     case siExtractFileIfAbsent:
     case siCopyFileTo:
-        if (!path.empty())
+        // A record below an IDE that has gone since gives a relative path: whatever it names
+        // in the current directory is not the installed file.
+        if (IsAbsolutePath(path))
             DeleteFileW(path.c_str());
         return 0;
     case siRegisterWinHelp: DeleteRegValue(HKEY_LOCAL_MACHINE, sWindowsHelpKey, text); return 0;
