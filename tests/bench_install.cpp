@@ -3,24 +3,11 @@
 // removes the first), and of the in-process removal of that second one. Works on the real
 // registry: tools/bench-script.sh runs it in a fresh copy of the test prefix.
 // Usage: bench_install.exe <stand-in build tool>
+#include "tests/BenchTiming.h"
 #include "tests/TestIdeMachine.h"
 #include "uninstall/URemovePrevious.h"
 
 #include <cstdio>
-
-namespace {
-
-template <typename Action> double TimedMs(Action action) {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    action();
-    QueryPerformanceCounter(&end);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     GetOsPlatform();

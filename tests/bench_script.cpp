@@ -7,21 +7,12 @@
 #include "script/UScript.h"
 #include "support/UHandles.h"
 #include "support/UbrmStringList.h"
+#include "tests/BenchTiming.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
-
-template <typename Action> double TimedMs(Action action) {
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    action();
-    QueryPerformanceCounter(&end);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
 
 double RunTable() {
     InstallItems = 0x80 | 0x200;

@@ -973,6 +973,13 @@ def generate():
             s.payload(rid, payload_rel)
         ids[rel] = rid
 
+    def extract_files(rels, rid):
+        """Extracting rows for payload files numbered from rid on; answers the next free id."""
+        for rel in rels:
+            extract(rel, rid, payload_rel=rel)
+            rid += 1
+        return rid
+
     s.comment("Product information: the header records of the uninstall log, number 6 last.")
     for code in (1, 2, 3, 4, 5, 7, 6):
         s.row("Row(siProductInfo, 1, nullptr, %d, 0)" % code)
@@ -980,39 +987,27 @@ def generate():
     s.comment("The installation directory, the library sources and the documents.")
     s.row('Row(siCreateDir, 1, L"", 0, dcInstall)')
     s.row('Row(siCreateDir, 1, L"Source", 0, dcInstall)')
-    rid = 1
-    for rel in SOURCE_FILES + DOCUMENTS:
-        extract(rel, rid, payload_rel=rel)
-        rid += 1
+    rid = extract_files(SOURCE_FILES + DOCUMENTS, 1)
     s.comment("Design-time editors for the IDEs with the DesignIntf interfaces (all but C++Builder 4, 5).")
     s.row("Row(siIfItems, 0, nullptr, 0x3FFFFC48, 0)")
     s.row('Row(siCreateDir, 1, L"Source\\\\Design", 0, dcInstall)')
-    for rel in DESIGN_FILES:
-        extract(rel, rid, payload_rel=rel)
-        rid += 1
+    rid = extract_files(DESIGN_FILES, rid)
     s.row("Row(siEndIfItems, 0, nullptr, 0x3FFFFC48, 0)")
 
     s.comment("Context help: WinHelp files registered with Windows.")
     s.row("Row(siIfItems, 0, nullptr, 0x80, 0)")
     s.row('Row(siCreateDir, 1, L"Help", 0, dcInstall)')
-    rid = 100
-    for rel in HELP_FILES:
-        extract(rel, rid, payload_rel=rel)
-        rid += 1
+    rid = extract_files(HELP_FILES, 100)
     s.row('Row(siSetHelpDir, 0, L"Help", 0, dcInstall)')
     s.row('Row(siRegisterWinHelp, 1, L"vklib.hlp", 0, 0)')
     s.row('Row(siRegisterWinHelp, 1, L"vklib.cnt", 0, 0)')
     s.comment("Context help: OpenHelp alias and keyword files for the C++Builder IDEs.")
     s.row("Row(siIfItems, 0, nullptr, 0x448, 0)")
-    for rel in OPENHELP_FILES:
-        extract(rel, rid, payload_rel=rel)
-        rid += 1
+    rid = extract_files(OPENHELP_FILES, rid)
     s.row("Row(siEndIfItems, 0, nullptr, 0x448, 0)")
     s.comment("Context help: the Help 2 collection of Developer Studio 2006, registered by batch.")
     s.row("Row(siIfItems, 0, nullptr, 0x1000, 0)")
-    for rel in HELP2_FILES:
-        extract(rel, rid, payload_rel=rel)
-        rid += 1
+    rid = extract_files(HELP2_FILES, rid)
     s.row('Row(siRegisterHelp, 1, L"help\\\\help_reg.bat", 0, 0)')
     s.row("Row(siEndIfItems, 0, nullptr, 0x1000, 0)")
     s.row("Row(siEndIfItems, 0, nullptr, 0x80, 0)")
@@ -1211,7 +1206,7 @@ constexpr TScriptItem CopyTo(const wchar_t* name, int32_t dirCode, int package) 
     return {siCopyFileTo, 0, name, 0, dirCode, nullptr, nullptr, 0, 0, &PackageFiles[package]};
 }
 
-} // namespace
+}  // namespace
 
 // clang-format off
 const TScriptItem ScriptItems[] = {
