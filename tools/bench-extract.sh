@@ -15,7 +15,7 @@ trap 'vk_stop_server; rm -rf "$work"' EXIT
 work="$(mktemp -d "${TMPDIR:-/tmp}/vk-bench.XXXXXX")"
 vk_start_server
 
-setup="$BUILD_DIR/setup.exe"
+setup="$RUN_BUILD_DIR/setup.exe"
 winpath() { echo "Z:${1//\//\\}"; }
 
 # The NSIS installer installs the very tree that setup.exe /X writes.
@@ -71,7 +71,7 @@ while read -r path; do
   esac
   payload_bytes=$((payload_bytes + $(stat -c %s "$file")))
 done < <(awk '$2 == "VKLIB" { print $3 }' "$VK_ROOT/resources/payload/payload.rc")
-setup_bytes=$(stat -c %s "$setup")
+setup_bytes=$(stat -c %s "$BUILD_DIR/setup.exe")  # the shipped program
 
 printf 'files written:            %d (NSIS: %d)\n' "$files" "$nsis_files"
 printf 'setup.exe /X:             %.3f s (best of %d)\n' "$velkora" "$runs"

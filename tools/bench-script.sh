@@ -5,19 +5,18 @@
 set -euo pipefail
 "$(dirname "$0")/install-deps.sh"
 source "$(dirname "$0")/wine-env.sh"
-cmake -S "$VK_ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$VK_ROOT/cmake/mingw-i686.cmake" \
-  -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)" --target bench_script >/dev/null
+vk_configure_and_build >/dev/null
+cmake --build "$RUN_BUILD_DIR" -j "$(nproc)" --target bench_script >/dev/null
 vk_ensure_prefix
 trap vk_stop_server EXIT
 vk_start_server
 start=$(date +%s%N)
-wine "$BUILD_DIR/tests/bench_script.exe" </dev/null
+wine "$RUN_BUILD_DIR/tests/bench_script.exe" </dev/null
 end=$(date +%s%N)
 echo "wine process, start to end: $(( (end - start) / 1000000 )) ms"
 
 # The full installation with test IDEs whose packages the stand-in build tools build: it writes
 # to the registry and the system directory, so it runs in a fresh copy of the prefix.
-cmake --build "$BUILD_DIR" --target bench_install >/dev/null
-standin="Z:$(echo "$BUILD_DIR/fixtures/standin_tool_0.exe" | tr / '\\')"
-"$(dirname "$0")/in-fresh-prefix.sh" "$BUILD_DIR" "$BUILD_DIR/tests/bench_install.exe" "$standin"
+cmake --build "$RUN_BUILD_DIR" --target bench_install >/dev/null
+standin="Z:$(echo "$RUN_BUILD_DIR/fixtures/standin_tool_0.exe" | tr / '\\')"
+"$(dirname "$0")/in-fresh-prefix.sh" "$RUN_BUILD_DIR" "$RUN_BUILD_DIR/tests/bench_install.exe" "$standin"

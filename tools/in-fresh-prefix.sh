@@ -4,6 +4,8 @@
 # registry or C: is thrown away afterwards and no other test sees it.
 # Usage: in-fresh-prefix.sh <build dir> <program.exe> [arguments...]
 set -euo pipefail
+# The Wine of this machine (32- or 64-bit loader), as the build and test scripts use it.
+source "$(dirname "$0")/wine-env.sh"
 build_dir="$1"
 shift
 ready="$build_dir/wineprefix-ready"
@@ -18,8 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 cp -a "$ready/." "$prefix/"
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all LC_ALL=C
-unset DISPLAY
+export WINEPREFIX="$prefix"
 wineserver -p >/dev/null 2>&1 </dev/null
 wine cmd /c exit >/dev/null 2>&1 </dev/null
 wine "$@"

@@ -10,6 +10,10 @@ packages=(
   cmake
   wine
   wine32:i386
+  # A machine that cannot execute 32-bit programs runs the tests on a 64-bit build (wine-env.sh).
+  g++-mingw-w64-x86-64-posix
+  binutils-mingw-w64-x86-64
+  wine64
   googletest
   xvfb
   xauth

@@ -9,7 +9,7 @@ source "$(dirname "$0")/wine-env.sh"
 vk_configure_and_build
 
 # The run uses a prefix of its own with the X11 driver, so it never disturbs the tests'.
-export WINEPREFIX="$BUILD_DIR/wineprefix-run"
+export WINEPREFIX="$RUN_BUILD_DIR/wineprefix-run"
 if [ ! -f "$WINEPREFIX/.vk-run" ]; then
   vk_make_x11_prefix "$WINEPREFIX"
   touch "$WINEPREFIX/.vk-run"
@@ -17,7 +17,7 @@ fi
 
 if [ -n "$DISPLAY_GIVEN" ]; then
   export DISPLAY="$DISPLAY_GIVEN"
-  exec wine "$BUILD_DIR/setup.exe" "$@"
+  exec wine "$RUN_BUILD_DIR/setup.exe" "$@"
 fi
 
 shot_dir="$VK_ROOT/screenshots"
@@ -33,7 +33,7 @@ cleanup() {
 trap cleanup EXIT
 export DISPLAY=":$display_number"
 sleep 1
-wine "$BUILD_DIR/setup.exe" "$@" >/dev/null 2>&1 </dev/null &
+wine "$RUN_BUILD_DIR/setup.exe" "$@" >/dev/null 2>&1 </dev/null &
 setup_pid=$!
 
 # Wait (up to 60 s) until a window is mapped, then let it paint.

@@ -7,7 +7,7 @@ source "$(dirname "$0")/wine-env.sh"
 vk_configure_and_build >/dev/null
 
 # A throwaway prefix with the X11 driver: the walk installs into it.
-prefix="$BUILD_DIR/wineprefix-shots"
+prefix="$RUN_BUILD_DIR/wineprefix-shots"
 vk_make_x11_prefix "$prefix"
 export WINEPREFIX="$prefix"
 
@@ -27,7 +27,7 @@ out="$VK_ROOT/screenshots"
 mkdir -p "$out"
 rm -f "$out"/page*.bmp "$out"/page*.png
 to_windows() { echo "Z:${1//\//\\}"; }
-wine "$BUILD_DIR/tests/wizard_tour.exe" "$(to_windows "$BUILD_DIR/setup.exe")" \
+wine "$RUN_BUILD_DIR/tests/wizard_tour.exe" "$(to_windows "$RUN_BUILD_DIR/setup.exe")" \
   "$(to_windows "$out")" 'C:\Velkora Tour' >/dev/null 2>&1 </dev/null || echo "the walk ended early"
 for bmp in "$out"/page*.bmp; do
   [ -e "$bmp" ] || continue

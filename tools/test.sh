@@ -9,4 +9,4 @@ vk_configure_and_build
 vk_copy_ready_prefix "$WINEPREFIX"
 trap vk_stop_server EXIT
 vk_start_server
-ctest --test-dir "$BUILD_DIR" -j "$(nproc)" --output-on-failure --timeout 180 "$@"
+ctest --test-dir "$RUN_BUILD_DIR" -j "$(nproc)" --output-on-failure --timeout 180 "$@"

@@ -3,14 +3,47 @@
 # touches the user's ~/.wine.
 
 VK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# The shipped programs are 32-bit and are built here.
 export BUILD_DIR="${BUILD_DIR:-$VK_ROOT/build}"
-export WINEPREFIX="$BUILD_DIR/wineprefix"
-export WINEARCH=win32
+
+# Which build runs under Wine on this machine. Wine's 32-bit loader is itself an i386 Linux
+# program: a kernel without IA-32 emulation (or a hypervisor that forbids 32-bit user code)
+# refuses to execute it, and then no 32-bit Windows program can run at all. There the same
+# sources are built for x86-64 as well, and the programs and the test suite run under 64-bit
+# Wine, while the shipped 32-bit programs are still built and checked statically.
+# VK_TEST_ARCH=x86_64 asks for the 64-bit way on any machine.
+vk_choose_test_arch() {
+  if [ -n "${VK_TEST_ARCH:-}" ]; then
+    return 0
+  fi
+  if /usr/lib/wine/wine --version >/dev/null 2>&1 </dev/null; then
+    VK_TEST_ARCH=i686
+  elif /usr/lib/wine/wine64 --version >/dev/null 2>&1 </dev/null; then
+    VK_TEST_ARCH=x86_64
+  else
+    echo "wine-env: neither Wine's 32-bit nor its 64-bit loader runs on this machine" >&2
+    return 1
+  fi
+}
+vk_choose_test_arch
+export VK_TEST_ARCH
+if [ "$VK_TEST_ARCH" = x86_64 ]; then
+  export RUN_BUILD_DIR="${RUN_BUILD_DIR:-$BUILD_DIR-x86_64}"
+  export WINEARCH=win64
+  export PATH="$VK_ROOT/tools/wine64:$PATH"
+  # Wine starts its own child processes with this loader.
+  export WINELOADER=/usr/lib/wine/wine64
+else
+  export RUN_BUILD_DIR="$BUILD_DIR"
+  export WINEARCH=win32
+fi
+
+export WINEPREFIX="$RUN_BUILD_DIR/wineprefix"
 export WINEDEBUG=-all
 export LC_ALL=C
 unset DISPLAY
 
-export VK_READY_PREFIX="$BUILD_DIR/wineprefix-ready"
+export VK_READY_PREFIX="$RUN_BUILD_DIR/wineprefix-ready"
 
 # Creates a prefix: null graphics driver, Wine's own fonts (so "MS Sans Serif" keeps its
 # metrics), and a finished boot. Marked ready at the end, so a broken one is made again.
@@ -26,6 +59,12 @@ vk_make_prefix() {
     cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
     wineserver -w
   )
+  # Marked ready only when the boot made the Windows tree: a failed boot is made again next
+  # time instead of being copied into every test.
+  if [ ! -f "$prefix/system.reg" ] || [ ! -f "$prefix/drive_c/windows/Fonts/sserife.fon" ]; then
+    echo "wine-env: could not make the Wine prefix at $prefix" >&2
+    return 1
+  fi
   touch "$prefix/.vk-ready"
 }
 
@@ -76,9 +115,21 @@ vk_stop_server() {
   wineserver -k >/dev/null 2>&1 </dev/null || true
 }
 
+# vk_configure <build dir> <toolchain file in cmake/> [cmake arguments...]
+vk_configure() {
+  cmake -S "$VK_ROOT" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$VK_ROOT/cmake/$2" \
+    -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" "${@:3}" >/dev/null
+}
+
+# Builds the shipped programs into BUILD_DIR, and everything that runs here into RUN_BUILD_DIR
+# (the same tree on a machine that runs 32-bit programs).
 vk_configure_and_build() {
-  cmake -S "$VK_ROOT" -B "$BUILD_DIR" \
-    -DCMAKE_TOOLCHAIN_FILE="$VK_ROOT/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" >/dev/null
-  cmake --build "$BUILD_DIR" -j "$(nproc)"
+  vk_configure "$BUILD_DIR" mingw-i686.cmake
+  if [ "$RUN_BUILD_DIR" = "$BUILD_DIR" ]; then
+    cmake --build "$BUILD_DIR" -j "$(nproc)"
+  else
+    cmake --build "$BUILD_DIR" -j "$(nproc)" --target setup
+    vk_configure "$RUN_BUILD_DIR" mingw-x86_64.cmake -DVK_SHIPPED_BUILD_DIR="$BUILD_DIR"
+    cmake --build "$RUN_BUILD_DIR" -j "$(nproc)"
+  fi
 }
