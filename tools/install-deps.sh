@@ -20,6 +20,7 @@ packages=(
   imagemagick
   fonts-wine
   nsis
+  python3
 )
 
 missing=()
