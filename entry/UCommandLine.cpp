@@ -2,6 +2,7 @@
 
 #include "product/UConst.h"
 #include "product/UUtils.h"
+#include "entry/USilentSetup.h"
 #include "script/UScriptItems.h"
 #include "wizard/UPage.h"
 #include "wizard/UbrmCheckListBox.h"
@@ -12,6 +13,8 @@ bool CopyOnly = false;
 bool EnableControls = false;
 bool ShowParams = false;
 bool ExtractOnly = false;
+TSetupOptions SetupOptions;
+std::wstring CommandLineError;
 
 const wchar_t* const ParamsCaption = L"Parameters description";
 const wchar_t* const ParamsText =
@@ -36,6 +39,98 @@ void ParseArguments(const std::vector<std::wstring>& arguments) {
         ShowParams = letter == L'H' || letter == L'?';
         ExtractOnly = letter == L'X';
     }
+}
+
+namespace {
+
+bool IsSwitchCharacter(wchar_t c) {
+    return c == L'-' || c == L'/' || c == L'\\';
+}
+
+bool IsLetter(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
+}
+
+std::wstring UpperCaseAscii(std::wstring_view text) {
+    std::wstring upper(text);
+    for (wchar_t& c : upper)
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+    return upper;
+}
+
+// The option's name when the argument is a long option ("/Name" or "/Name=value"), else empty.
+std::wstring_view LongOptionName(std::wstring_view argument) {
+    if (argument.size() < 3 || !IsSwitchCharacter(argument[0]))
+        return {};
+    const std::wstring_view name = argument.substr(1, argument.find(L'=') - 1);
+    if (name.size() < 2)
+        return {};
+    for (wchar_t c : name)
+        if (!IsLetter(c))
+            return {};
+    return name;
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring ReadLongOptions(const std::vector<std::wstring>& arguments, TSetupOptions& options) {
+    for (const std::wstring& argument : arguments) {
+        const std::wstring_view option = argument;
+        const std::wstring_view name = LongOptionName(option);
+        if (name.empty())
+            continue;
+        const std::wstring upper = UpperCaseAscii(name);
+        const size_t equals = option.find(L'=');
+        const bool hasValue = equals != std::wstring_view::npos;
+        const std::wstring value(hasValue ? option.substr(equals + 1) : std::wstring_view{});
+        const std::wstring given = L"The option " + argument;
+        bool* seen = nullptr;
+        if (upper == L"SILENT") {
+            if (hasValue)
+                return given + L" takes no value.";
+            seen = &options.Silent;
+        } else if (upper == L"DIR") {
+            if (!hasValue)
+                return given + L" needs a folder: /DIR=<folder>.";
+            // A quote left in the value is a quoted folder whose closing quote a backslash
+            // escaped ("C:\Lib\"): no Windows path holds one.
+            if (value.find(L'"') != std::wstring::npos)
+                return given + L" names no usable folder (end a quoted folder without \\).";
+            seen = &options.HasDir;
+            options.Dir = DirectoryFromEdit(value);
+        } else if (upper == L"SELECT") {
+            std::wstring bad;
+            if (!hasValue || !ChoiceRowsFromNames(value, options.Selection, bad))
+                return given + L" names \"" + bad +
+                       L"\", which is none of the IDE names, help or demos.";
+            seen = &options.HasSelection;
+        } else {
+            return L"The option " + argument + L" is unknown. Use /SILENT, /DIR=<folder>, "
+                                               L"/SELECT=<list> and /C, /E, /X, /?.";
+        }
+        if (!*seen) {
+            *seen = true;
+            continue;
+        }
+        return L"The option /" + upper + L" is given more than once.";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::wstring ParseLongOptions(const std::vector<std::wstring>& arguments, TSetupOptions& options) {
+    options = TSetupOptions{};
+    const std::wstring error = ReadLongOptions(arguments, options);
+    // A command line that cannot be used still asked for silence wherever /SILENT stands in it:
+    // its refusal then shows no box.
+    for (const std::wstring& argument : arguments)
+        if (UpperCaseAscii(LongOptionName(argument)) == L"SILENT")
+            options.Silent = true;
+    return error;
 }
 
 namespace {
@@ -120,7 +215,9 @@ std::vector<std::wstring> SplitArguments(std::wstring_view commandLine) {
 // Splitting the line here rather than with CommandLineToArgvW keeps the shell library out of
 // the extraction run's start-up.
 void ParseCommandLine() {
-    ParseArguments(SplitArguments(GetCommandLineW()));
+    const std::vector<std::wstring> arguments = SplitArguments(GetCommandLineW());
+    ParseArguments(arguments);
+    CommandLineError = ParseLongOptions(arguments, SetupOptions);
 }
 
 namespace {
@@ -149,10 +246,14 @@ void ExtractAll() {
 }
 
 int RunSetup() {
+    if (!CommandLineError.empty())
+        return RefuseCommandLine(CommandLineError, SetupOptions.Silent);
     if (ShowParams)
         MessageBoxW(nullptr, ParamsText, ParamsCaption, MB_OK);
     else if (ExtractOnly)
         ExtractAll();
+    else if (SetupOptions.Silent)
+        return RunSilentSetup();
     else {
         // Only the wizard draws check boxes. Measuring the bitmap needs the screen, and under
         // Wine the screen's first use starts a desktop process: the windowless runs keep clear.

@@ -13,6 +13,7 @@ inline constexpr wchar_t sMakerName[] = L"Brightmoss";
 inline constexpr wchar_t sProductName[] = L"Velkora";
 inline constexpr wchar_t sProductVersion[] = L"4.07";
 inline constexpr wchar_t sProductType[] = L"Standard Edition";
+inline constexpr wchar_t sMakerWebAddress[] = L"https://www.brightmoss.com/";
 inline constexpr wchar_t sProductShortName[] = L"Velkora";
 inline constexpr wchar_t sProductDescription[] =
     L"Velkora - collection of components for working with the application settings.\r\n\r\n";

@@ -154,3 +154,64 @@ void StoreChoiceChecks(const std::array<bool, InstallChoiceCount>& checked) {
     InstallVersions = masks.Versions;
     InstallItems = masks.Items;
 }
+
+TPrevInstall PresetInstallChoices() {
+    const TPrevInstall previous = ReadPrevInstall();
+    DetectProducts();
+    PreselectProducts(previous.InstallSelected);
+    InitChoiceChecks(previous.InstallItems);
+    return previous;
+}
+
+std::wstring ChoiceName(const TInstallChoice& choice) {
+    if (const TBorlandProduct* product = FindBorlandProduct(choice.Versions))
+        return product->Name;
+    return choice.Mask == HelpChoiceMask ? L"help" : choice.Mask == DemosChoiceMask ? L"demos" : L"";
+}
+
+namespace {
+
+// Names are plain ASCII words: folding A..Z is enough, and needs no system library.
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; };
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool ChoiceRowsFromNames(std::wstring_view list, TChoiceRows& rows, std::wstring& bad) {
+    rows.fill(false);
+    for (;;) {
+        const size_t comma = list.find(L',');
+        const std::wstring_view name = list.substr(0, comma);
+        int found = -1;
+        for (int row = 0; row < InstallChoiceCount && !name.empty(); ++row)
+            if (SameName(name, ChoiceName(InstallChoices[row])))
+                found = row;
+        if (found < 0) {
+            bad = name;
+            return false;
+        }
+        rows[static_cast<size_t>(found)] = true;
+        if (comma == std::wstring_view::npos)
+            return true;
+        list.remove_prefix(comma + 1);
+    }
+}
+
+std::wstring CheckChoiceRows(const TChoiceRows& rows) {
+    std::wstring refused;
+    for (int row = 0; row < InstallChoiceCount; ++row) {
+        TInstallChoice& choice = InstallChoices[row];
+        const bool wanted = rows[static_cast<size_t>(row)];
+        choice.Checked = wanted && IsChoiceEnabled(choice);
+        if (wanted && !choice.Checked)
+            refused += (refused.empty() ? L"" : L",") + ChoiceName(choice);
+    }
+    return refused;
+}

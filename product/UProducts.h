@@ -1,9 +1,12 @@
 // The IDE versions the library supports, their detection, and the IDE selection list.
 #pragma once
 
+#include "product/UConst.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 constexpr int BorlandProductCount = 28;
 
@@ -83,3 +86,25 @@ TChoiceMasks CheckedChoiceMasks();
 // Takes the rows' check marks (list order) as the user left them: stores them in the rows and
 // sets InstallVersions and InstallItems from them.
 void StoreChoiceChecks(const std::array<bool, InstallChoiceCount>& checked);
+
+// The masks of the two rows that need no IDE.
+constexpr uint32_t HelpChoiceMask = 0x80;
+constexpr uint32_t DemosChoiceMask = 0x200;
+
+// The first showing of the selection list, without a window: reads the previous installation's
+// choices, detects the IDEs, preselects the products and sets the rows' initial check marks.
+// Answers the previous choices.
+TPrevInstall PresetInstallChoices();
+
+// Check marks by list row, in list order.
+using TChoiceRows = std::array<bool, InstallChoiceCount>;
+// The name a row answers to on the command line: its IDE's Name (as the install log lists the
+// chosen IDEs), "help" or "demos".
+std::wstring ChoiceName(const TInstallChoice& choice);
+// The rows a comma-separated list of names (any case) stands for. False, with the name that
+// matches no row in `bad`, when a name is unknown or empty.
+bool ChoiceRowsFromNames(std::wstring_view list, TChoiceRows& rows, std::wstring& bad);
+// Checks exactly those of `rows` that can be checked (IsChoiceEnabled) and unchecks every other
+// row. Answers the names of the given rows that cannot be checked, comma-separated; empty when
+// every given row was checked.
+std::wstring CheckChoiceRows(const TChoiceRows& rows);

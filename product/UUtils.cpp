@@ -638,3 +638,19 @@ std::string ToUtf8(const std::wstring& text) {
 std::wstring FromUtf8(const std::string& text) {
     return MultiByteToWide(CP_UTF8, text);
 }
+
+uint64_t DirectorySize(const std::wstring& dir) {
+    uint64_t total = 0;
+    WIN32_FIND_DATAW entry;
+    const handles::FindHandle search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &entry)) {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            continue;
+        const std::wstring name = entry.cFileName;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            total += (uint64_t{entry.nFileSizeHigh} << 32) | entry.nFileSizeLow;
+        else if (name != L"." && name != L"..")
+            total += DirectorySize(dir + L"\\" + name);
+    }
+    return total;
+}

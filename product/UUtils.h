@@ -95,6 +95,9 @@ DWORD ExtractResourceFile(int id, const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // True when path names an existing directory; links are followed.
 bool DirectoryExists(const std::wstring& path);
+// Total size in bytes of the files below dir (subdirectories included, reparse points neither
+// followed nor counted); 0 for a missing directory.
+uint64_t DirectorySize(const std::wstring& dir);
 // The process's current directory (empty on failure).
 std::wstring CurrentDirectory();
 

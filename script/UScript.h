@@ -31,6 +31,8 @@ public:
     // The item at Current (a blank item outside the table), for error reports.
     TScriptItem CurrentItem() const { return GetItem(); }
     void SetCurrent(int current) { FCurrent = current; }
+    // Writes text + CR LF, UTF-16LE, straight to the install log when it is on. Always 0.
+    int WriteLog(const std::wstring& text);
 
     // The interpreter: one item per ItemDoScript call; the caller advances Current.
     // Steps of the progress bar for the whole run (equals Count).
@@ -46,8 +48,6 @@ public:
 protected:
     // A copy of the item at Current (a blank item when Current is outside the table).
     TScriptItem GetItem() const;
-    // Writes text + CR LF, UTF-16LE, straight to the install log when it is on. Always 0.
-    int WriteLog(const std::wstring& text);
     // Appends the current item's uninstall record to the uninstall log (nothing when it is not
     // open).
     void WriteBinLogRecord();
@@ -126,3 +126,11 @@ std::wstring ProductInfoText(uint32_t code);
 std::wstring UninstallDisplayName();
 // The uninstaller and the uninstall log of InstallDir, each quoted when it contains a blank.
 std::wstring UninstallCommandLine();
+// UninstallCommandLine with "/S" before the log: the removal without question or window.
+std::wstring QuietUninstallCommandLine();
+// The Windows uninstall entry's key below HKEY_LOCAL_MACHINE.
+std::wstring UninstallEntryKey();
+// Stores the size of what the installation left in InstallDir, in KB, as the uninstall entry's
+// "EstimatedSize"; called when the run is over. False when the entry does not exist (nothing is
+// created) or the value cannot be written.
+bool WriteUninstallSize();

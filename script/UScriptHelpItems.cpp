@@ -5,7 +5,11 @@
 
 #include "product/UConst.h"
 #include "product/UUtils.h"
+#include "support/UHandles.h"
 #include "uninstall/UUninstLog.h"
+
+#include <cwchar>
+#include <utility>
 
 namespace {
 
@@ -25,6 +29,28 @@ std::wstring UninstallDisplayName() {
 std::wstring UninstallCommandLine() {
     return QuotedIfBlank(JoinPath(InstallDir, sUninstallerName)) + L" " +
            QuotedIfBlank(JoinPath(InstallDir, sUninstLogName));
+}
+
+std::wstring QuietUninstallCommandLine() {
+    return QuotedIfBlank(JoinPath(InstallDir, sUninstallerName)) + L" /S " +
+           QuotedIfBlank(JoinPath(InstallDir, sUninstLogName));
+}
+
+std::wstring UninstallEntryKey() {
+    return std::wstring(sWindowsUninstallKey) + L"\\" + sUninstallEntryName;
+}
+
+bool WriteUninstallSize() {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallEntryKey().c_str(), 0, KEY_SET_VALUE,
+                      &opened) != ERROR_SUCCESS)
+        return false;
+    const handles::RegKey key(opened);
+    constexpr uint64_t BytesPerKb = 1024;
+    const uint64_t kb = (DirectorySize(InstallDir) + BytesPerKb - 1) / BytesPerKb;
+    const DWORD size = kb > MAXDWORD ? MAXDWORD : static_cast<DWORD>(kb);
+    return RegSetValueExW(key.get(), L"EstimatedSize", 0, REG_DWORD,
+                          reinterpret_cast<const BYTE*>(&size), sizeof(size)) == ERROR_SUCCESS;
 }
 
 int TScript::DoSetHelpDir() {
@@ -64,15 +90,49 @@ int TScript::DoCreateRegKey() {
     return 0;
 }
 
+namespace {
+
+// Today as yyyymmdd, the form Windows' list of installed programs reads.
+std::wstring UninstallDateText() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t text[16];
+    swprintf(text, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return text;
+}
+
+}  // namespace
+
 int TScript::DoRegisterUninstall() {
-    const std::wstring key = std::wstring(sWindowsUninstallKey) + L"\\" + sUninstallEntryName;
+    const std::wstring key = UninstallEntryKey();
+    const std::wstring uninstaller = JoinPath(InstallDir, sUninstallerName);
+    // Written in this order; the first failure ends it with -2 for the first value, -3 for the
+    // second, and so on. The size follows at the end of the run (WriteUninstallSize).
+    const std::pair<const wchar_t*, std::wstring> texts[] = {
+        {L"DisplayName", UninstallDisplayName()},
+        {L"UninstallString", UninstallCommandLine()},
+        {L"QuietUninstallString", QuietUninstallCommandLine()},
+        {L"DisplayVersion", sProductVersion},
+        {L"Publisher", sMakerName},
+        {L"InstallLocation", InstallDir},
+        {L"DisplayIcon", uninstaller},
+        {L"InstallDate", UninstallDateText()},
+        {L"URLInfoAbout", sMakerWebAddress}};
+    const wchar_t* const flags[] = {L"NoModify", L"NoRepair"};
     int result = 0;
+    int step = -1;
     if (!CreateRegKey(HKEY_LOCAL_MACHINE, key))
-        result = -1;
-    else if (!WriteRegString(HKEY_LOCAL_MACHINE, key, L"DisplayName", UninstallDisplayName()))
-        result = -2;
-    else if (!WriteRegString(HKEY_LOCAL_MACHINE, key, L"UninstallString", UninstallCommandLine()))
-        result = -3;
+        result = step;
+    for (const auto& [name, text] : texts) {
+        --step;
+        if (result == 0 && !WriteRegString(HKEY_LOCAL_MACHINE, key, name, text))
+            result = step;
+    }
+    for (const wchar_t* name : flags) {
+        --step;
+        if (result == 0 && !WriteRegDword(HKEY_LOCAL_MACHINE, key, name, 1))
+            result = step;
+    }
     FLogText = std::wstring(L"Registering Uninstall: ") + sUninstallerName +
                (result == 0 ? L"...Success" : L"...Fail");
     return result;

@@ -4,6 +4,7 @@
 #include "product/UUtils.h"
 #include "support/UHandles.h"
 #include "uninstall/UDeinstall.h"
+#include "uninstall/UUninstLog.h"
 
 #include <windows.h>
 
@@ -170,10 +171,9 @@ int StartTemporaryCopy(const TArguments& arguments) {
         RemoveDirectoryW(dir.c_str());
         return ueFailed;
     }
-    std::wstring commandLine = Quoted(copy) + L" /R " + std::to_wstring(GetCurrentProcessId());
-    if (arguments.Silent)
-        commandLine += L" /S";
-    commandLine += L" " + Quoted(arguments.LogPath);
+    const std::wstring commandLine = Quoted(copy) + L" /R " +
+                                     std::to_wstring(GetCurrentProcessId()) + L" " +
+                                     Quoted(arguments.LogPath);
     if (!StartProcess(copy, commandLine, dir, 0)) {
         DeleteFileW(copy.c_str());
         RemoveDirectoryW(dir.c_str());
@@ -197,10 +197,10 @@ bool WriteTextFile(const std::wstring& path, const std::string& text) {
            written == text.size();
 }
 
-// The copy cannot delete itself while it runs. A batch file beside its directory retries until
-// the copy has ended, then removes the copy, its directory and itself. Only when that cannot be
-// set up does the pending-rename list remove them at the next restart: that list is machine
-// state of its own, which a normal removal should not leave behind.
+// A running program cannot delete its own file. A batch file in the temporary directory retries
+// until the program has ended, then removes its file, its directory when that is empty, and
+// itself. Only when that cannot be set up does the pending-rename list remove them at the next
+// restart: that list is machine state of its own, which a normal removal should not leave behind.
 bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir);
 
 void ScheduleSelfRemoval() {
@@ -215,11 +215,13 @@ void ScheduleSelfRemoval() {
     }
 }
 
-// Writes and starts the batch file that removes the copy once it has ended.
+// Writes and starts the batch file that removes the program once it has ended.
 bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir) {
-
-    const std::wstring batch = dir + L".bat";
+    const std::wstring temp = BaseDir(dcTemp);
+    const std::wstring batch =
+        JoinPath(temp, L"vkunbrm-" + std::to_wstring(GetCurrentProcessId()) + L".bat");
     const std::string exe = ToAnsi(self);
+    // rmdir without /s removes the directory only when nothing else is left in it.
     const std::string script = "@echo off\r\n"
                                "set n=0\r\n"
                                ":again\r\n"
@@ -237,11 +239,11 @@ bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir) {
                                "\" >nul 2>&1\r\n"
                                "del /f /q \"%~f0\" >nul 2>&1\r\n";
     // The batch file only works on paths that the ANSI code page can spell.
-    if (FromAnsi(exe) != self || !WriteTextFile(batch, script))
+    if (temp.empty() || FromAnsi(exe) != self || FromAnsi(ToAnsi(dir)) != dir ||
+        !WriteTextFile(batch, script))
         return false;
     const std::wstring cmd = JoinPath(BaseDir(dcSystem), L"cmd.exe");
-    const std::wstring parent = dir.substr(0, dir.rfind(L'\\') + 1);
-    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(batch), parent, CREATE_NO_WINDOW))
+    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(batch), temp, CREATE_NO_WINDOW))
         return true;
     DeleteFileW(batch.c_str());
     return false;
@@ -289,14 +291,32 @@ int RunCopy(const TArguments& arguments) {
     TDeinstall deinstall;
     int result = ueRejected;
     if (LoadLog(deinstall, arguments)) {
-        if (arguments.Silent)
-            deinstall.DoDeinstall();
-        else
-            WalkWithWindow(deinstall, ProductTexts(deinstall));
+        WalkWithWindow(deinstall, ProductTexts(deinstall));
         result = ueDone;
     }
     ScheduleSelfRemoval();
     return result;
+}
+
+// The scripted removal: the walk in this process, so that the caller's wait ends when the removal
+// is done. Only what is still in use stays a moment longer: this program's file, and with it the
+// installation directory that holds it, which a batch file removes right after the program ends.
+int RunSilently(const TArguments& arguments) {
+    TDeinstall deinstall;
+    if (!LoadLog(deinstall, arguments))
+        return ueRejected;
+    // A current directory inside the installation would keep its folder in use; the help
+    // unregistration moves it back there, so it is moved out again after the walk.
+    const std::wstring temp = BaseDir(dcTemp);
+    SetCurrentDirectoryW(temp.c_str());
+    deinstall.DoDeinstall();
+    SetCurrentDirectoryW(temp.c_str());
+    // The program's own file goes only when it is the installation's uninstaller: a copy that a
+    // user keeps elsewhere is not the installation's to remove.
+    const std::wstring self = ModulePath();
+    if (LowerCase(self) == LowerCase(JoinPath(InstallDir, sUninstallerName)) && FileExists(self))
+        ScheduleSelfRemoval();
+    return ueDone;
 }
 
 int RunOriginal(const TArguments& arguments) {
@@ -304,15 +324,14 @@ int RunOriginal(const TArguments& arguments) {
     if (!LoadLog(deinstall, arguments))
         return ueRejected;
     const TProductTexts texts = ProductTexts(deinstall);
-    if (!arguments.Silent &&
-        MessageBoxW(nullptr,
+    if (MessageBoxW(nullptr,
                     (L"Do you want to completely remove \"" + texts.Product +
                      L"\" and all of its components?")
                         .c_str(),
                     texts.Caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return ueCancelled;
     const int result = StartTemporaryCopy(arguments);
-    if (result != ueDone && !arguments.Silent)
+    if (result != ueDone)
         MessageBoxW(nullptr,
                     L"The uninstaller could not prepare its temporary copy. Nothing was removed.",
                     texts.Caption.c_str(), MB_OK | MB_ICONERROR);
@@ -329,5 +348,7 @@ int RunUnbrm(const std::wstring& commandLine) {
                         (std::wstring(sProductName) + L" Uninstall").c_str(), MB_OK);
         return ueUsage;
     }
-    return arguments.IsCopy ? RunCopy(arguments) : RunOriginal(arguments);
+    if (arguments.IsCopy)
+        return RunCopy(arguments);
+    return arguments.Silent ? RunSilently(arguments) : RunOriginal(arguments);
 }

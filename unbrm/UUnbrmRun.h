@@ -5,7 +5,7 @@
 
 // Exit codes of unbrm.exe.
 enum : int {
-    ueDone = 0,       // the log was walked (or, for the original, handed to the running copy)
+    ueDone = 0,       // the log was walked (or, asked interactively, handed to the running copy)
     ueUsage = 1,      // no log named on the command line
     ueRejected = 2,   // the log cannot be used; nothing was removed
     ueCancelled = 3,  // the user answered No

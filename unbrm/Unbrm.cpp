@@ -1,13 +1,15 @@
 // unbrm.exe: the uninstaller that the Windows uninstall entry runs.
 //
 //   unbrm.exe <log>                 asks, then removes the installation with a progress window
-//   unbrm.exe /S <log>              the same without question and window (scripted removal)
-//   unbrm.exe /R <pid> [/S] <log>   the temporary copy at work (started by the program itself)
+//   unbrm.exe /S <log>              without question and window, ending when the removal is done
+//   unbrm.exe /R <pid> <log>        the temporary copy at work (started by the program itself)
 //
 // A running program cannot delete its own file, and the installation directory holds unbrm.exe.
-// So the program checks the log, asks, copies itself into a new temporary directory, starts the
-// copy and ends; the copy waits for it to be gone, walks the log, and leaves a small batch file
-// behind that deletes the copy and its directory once the copy has ended.
+// So the interactive program checks the log, asks, copies itself into a new temporary directory,
+// starts the copy and ends; the copy waits for it to be gone, walks the log, and leaves a small
+// batch file behind that deletes the copy and its directory once the copy has ended. A script
+// waits for the silent run itself: it walks the log in its own process, and the batch file then
+// removes only its own file and the installation directory that held it.
 #include "product/UUtils.h"
 #include "unbrm/UUnbrmRun.h"
 

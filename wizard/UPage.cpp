@@ -14,7 +14,7 @@ int CurrentPage = 0;
 HWND WizardDlg = nullptr;
 INT_PTR WizardResult = -1;
 
-const wchar_t* const MakerWebAddress = L"https://www.brightmoss.com/";
+const wchar_t* const MakerWebAddress = sMakerWebAddress;
 std::function<void()> OpenMakerPage = [] {
     ShellExecuteW(GetDesktopWindow(), L"open", MakerWebAddress, L"", L"", SW_SHOWNORMAL);
 };

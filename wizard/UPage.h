@@ -13,6 +13,8 @@
 #include <string>
 
 class TbrmCheckListBox;
+class TScript;
+struct TPrevInstall;
 
 constexpr int PageCount = 6;
 
@@ -144,6 +146,12 @@ extern INT_PTR WizardResult;
 bool AcceptLogoClick(DWORD now, DWORD& lastClick);
 // The directory proposed on the directory page's first showing.
 std::wstring ProposeDirectory(const std::wstring& prevInstallPath);
+// What the directory page shows first: the command line's /DIR= folder, else ProposeDirectory.
+std::wstring StartDirectory(const std::wstring& prevInstallPath);
+// The selection page's first showing without its window: PresetInstallChoices, the rows that the
+// command line's /SELECT= names, then the previous Customize options. `refused` gets the named
+// rows that cannot be checked (their IDE is not installed); empty when there are none.
+TPrevInstall PresetSelection(std::wstring& refused);
 // The folder the edit box shows after browsing to `chosen`.
 std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring& prevInstallPath);
 // InstallDir from the edit box text: one trailing "\" or "/" dropped.
@@ -151,6 +159,8 @@ std::wstring DirectoryFromEdit(const std::wstring& text);
 // The error box text for a failed item, at most 260 characters (a long log text is shortened).
 std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
                              const std::wstring& logText);
+// ScriptErrorText for the script's current item, which answered errorCode.
+std::wstring ScriptItemErrorText(const TScript& script, int errorCode);
 // Where the folder browser goes: right edge under the Browse button's, just below it, pulled up
 // to stay inside the work area.
 POINT PlaceBelowButton(const RECT& button, const RECT& window, const RECT& workArea);

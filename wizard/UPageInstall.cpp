@@ -1,6 +1,7 @@
 // The directory, ready, progress and finish pages.
 #include "wizard/UPage.h"
 
+#include "entry/UCommandLine.h"
 #include "product/UConst.h"
 #include "product/UProducts.h"
 #include "product/UUtils.h"
@@ -89,6 +90,10 @@ std::wstring ProposeDirectory(const std::wstring& prevInstallPath) {
     return WithProductFolder(base);
 }
 
+std::wstring StartDirectory(const std::wstring& prevInstallPath) {
+    return SetupOptions.HasDir ? SetupOptions.Dir : ProposeDirectory(prevInstallPath);
+}
+
 std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring& prevInstallPath) {
     if (chosen != prevInstallPath && !chosen.empty())
         return WithProductFolder(chosen);
@@ -114,6 +119,12 @@ std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
     return text;
 }
 
+std::wstring ScriptItemErrorText(const TScript& script, int errorCode) {
+    const TScriptItem item = script.CurrentItem();
+    const uint32_t id = item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
+    return ScriptErrorText(script.Current(), errorCode, id, script.LogString());
+}
+
 POINT PlaceBelowButton(const RECT& button, const RECT& window, const RECT& workArea) {
     const LONG width = window.right - window.left;
     const LONG height = window.bottom - window.top;
@@ -128,7 +139,7 @@ POINT PlaceBelowButton(const RECT& button, const RECT& window, const RECT& workA
 int TPageSelectDirectory::Show() {
     if (FFirstShow) {
         FPrevInstallPath = ReadPrevInstallPath();
-        Directory = ProposeDirectory(FPrevInstallPath);
+        Directory = StartDirectory(FPrevInstallPath);
         FFirstShow = false;
     } else {
         Directory = InstallDir;
@@ -262,13 +273,9 @@ int TPageProgress::DoScript() {
             script.ItemText(itemText);
             SetText(itemText);
             const int error = script.ItemDoScript();
-            if (error != 0) {
-                const TScriptItem item = script.CurrentItem();
-                const uint32_t id = item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
-                const std::wstring message =
-                    ScriptErrorText(script.Current(), error, id, script.LogString());
-                MessageBoxW(DlgHandle, message.c_str(), L"Error", MB_OK);
-            }
+            if (error != 0)
+                MessageBoxW(DlgHandle, ScriptItemErrorText(script, error).c_str(), L"Error",
+                            MB_OK);
             SendMessageW(bar, PBM_DELTAPOS, static_cast<WPARAM>(script.ItemProgressStep()), 0);
             script.SetCurrent(script.Current() + 1);
             // One waiting keyboard message, else one mouse message: enough for a Cancel click
@@ -305,7 +312,9 @@ int TPageFinish::Show() {
                                  L" on you computer." + LineBreaks +
                                  L"Click Finish to exit Setup.");
     SetDlgItemTextW(DlgHandle, idcCancel, L"Finish");
-    return WriteInstallRecord() ? 1 : 0;
+    const bool recorded = WriteInstallRecord();
+    WriteUninstallSize();
+    return recorded ? 1 : 0;
 }
 
 int TPageFinish::Hide() {

@@ -1,6 +1,7 @@
 // The welcome page and the IDE selection page.
 #include "wizard/UPage.h"
 
+#include "entry/UCommandLine.h"
 #include "product/UConst.h"
 #include "product/UProducts.h"
 #include "wizard/UbrmCheckListBox.h"
@@ -42,14 +43,22 @@ TPageSelectDelphi::~TPageSelectDelphi() {
     SelectDelphiPage = nullptr;
 }
 
+TPrevInstall PresetSelection(std::wstring& refused) {
+    const TPrevInstall previous = PresetInstallChoices();
+    refused.clear();
+    if (SetupOptions.HasSelection)
+        refused = CheckChoiceRows(SetupOptions.Selection);
+    ReadPrevCustomizeItems();
+    return previous;
+}
+
 void TPageSelectDelphi::LoadPrevInstall() {
-    const TPrevInstall previous = ReadPrevInstall();
+    // Rows of IDEs that are not installed stay unchecked and disabled, as the user sees them.
+    std::wstring refused;
+    const TPrevInstall previous = PresetSelection(refused);
     FPrevInstallSelected = previous.InstallSelected;
     FPrevVersion = previous.Version;
     FPrevInstallItems = previous.InstallItems;
-    DetectProducts();
-    PreselectProducts(FPrevInstallSelected);
-    InitChoiceChecks(FPrevInstallItems);
 }
 
 uint32_t TPageSelectDelphi::GetCheckedMask() const {
@@ -72,7 +81,6 @@ int TPageSelectDelphi::Show() {
         CLB = std::make_unique<TbrmCheckListBox>(Item(idcProductList));
         CLB->OnCheckClick = [this](TbrmCheckListBox* sender) { CheckClick(sender); };
         LoadPrevInstall();
-        ReadPrevCustomizeItems();
         FFirstShow = false;
     }
     ResizePageText(3);

@@ -1,0 +1,273 @@
+// setup.exe /SILENT as a build server runs it, on a machine with four test IDEs (one below a path
+// with blanks) whose build tools are the stand-ins; then the uninstall entry's quiet command run
+// as a script runs it. setup.exe, unbrm.exe and the tools are processes of their own, so this
+// program runs in a fresh copy of the test prefix and works on its real registry.
+#include "tests/MachineSnapshot.h"
+#include "tests/TestIdeMachine.h"
+
+using namespace vktest;
+
+namespace {
+
+const std::wstring UninstallKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
+const std::wstring ProductKey = L"Software\\Brightmoss\\Velkora";
+constexpr DWORD RunLimitMs = 240000;
+
+std::wstring Value(const std::wstring& key, const std::wstring& name,
+                   HKEY root = HKEY_LOCAL_MACHINE) {
+    std::wstring text;
+    EXPECT_TRUE(ReadRegString(root, key, name, text)) << ToAnsi(key + L" : " + name);
+    return text;
+}
+
+DWORD Dword(const std::wstring& key, const std::wstring& name) {
+    DWORD value = 0;
+    EXPECT_TRUE(ReadRegDword(HKEY_LOCAL_MACHINE, key, name, value)) << ToAnsi(name);
+    return value;
+}
+
+std::wstring Utf16File(const std::wstring& path) {
+    const std::string bytes = ReadFileBytes(path);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+
+struct TVisibleWindows {
+    DWORD ProcessId;
+    int Count = 0;
+};
+
+BOOL CALLBACK CountVisible(HWND wnd, LPARAM data) {
+    auto* windows = reinterpret_cast<TVisibleWindows*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(wnd, &owner);
+    if (owner == windows->ProcessId && IsWindowVisible(wnd))
+        ++windows->Count;
+    return TRUE;
+}
+
+class SilentInstallEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::wstring temp = BaseDir(dcTemp), unique = std::to_wstring(GetCurrentProcessId());
+        ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey)) << "a run before left its entry";
+        ASSERT_TRUE(Machine.Create(temp + L"vksilent-" + unique,
+                                   BuildDir() + L"\\fixtures\\standin_tool_0.exe"));
+        Listing = temp + L"vksilent-list-" + unique + L".txt";
+        wchar_t tempPath[MAX_PATH];
+        const DWORD length = GetTempPathW(MAX_PATH, tempPath);
+        ASSERT_TRUE(length > 0 && length < MAX_PATH);
+        ResultFile = std::wstring(tempPath, length) + L"VelkoraSetup.txt";
+    }
+    void TearDown() override {
+        SetCurrentDirectoryW(BaseDir(dcTemp).c_str());
+        RemoveTree(Machine.Root);
+        DeleteFileW(Listing.c_str());
+    }
+
+    // Runs setup.exe with arguments to its end; counts the visible windows it showed meanwhile.
+    DWORD RunSetup(const std::wstring& arguments) {
+        DeleteFileW(ResultFile.c_str());
+        ChildProcess setup;
+        StartProcess(setup, BuildDir() + L"\\setup.exe", arguments, Machine.Root);
+        EXPECT_TRUE(setup) << setup.StartError;
+        if (!setup)
+            return STILL_ACTIVE;
+        TVisibleWindows windows{setup.Info.dwProcessId};
+        DWORD exitCode = STILL_ACTIVE;
+        const ULONGLONG deadline = GetTickCount64() + RunLimitMs;
+        while (!setup.Wait(10, exitCode) && GetTickCount64() < deadline)
+            EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&windows));
+        EXPECT_EQ(windows.Count, 0) << "a window was shown: " << ToAnsi(arguments);
+        EXPECT_NE(exitCode, STILL_ACTIVE) << "setup.exe did not end";
+        return exitCode;
+    }
+    // The result file's lines: the exit code, then the reason.
+    std::string Result() const { return ReadFileBytes(ResultFile); }
+
+    TSnapshot Snapshot() const {
+        TSnapshot snapshot;
+        SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"", snapshot);
+        SnapKey(HKEY_CURRENT_USER, L"HKCU", L"", snapshot);
+        SnapFiles(Machine.Root, true, snapshot);
+        SnapFiles(BaseDir(dcWindows), false, snapshot);
+        SnapFiles(BaseDir(dcSystem), false, snapshot);
+        return snapshot;
+    }
+    // Whether the installed product is in Wine's own list of installed programs.
+    bool Listed() {
+        const std::wstring system = BaseDir(dcSystem);
+        ChildProcess cmd;
+        StartProcess(cmd, system + L"\\cmd.exe",
+                     L"/c " + system + L"\\uninstaller.exe --list > \"" + Listing + L"\"");
+        DWORD exitCode = 0;
+        EXPECT_TRUE(cmd && cmd.Wait(60000, exitCode)) << "no list: " << cmd.StartError;
+        return ReadFileBytes(Listing).find("Brightmoss Velkora v4.07") != std::string::npos;
+    }
+    // The uninstall entry's quiet command, run through the command interpreter as a script does;
+    // answers its exit code.
+    DWORD RunQuietUninstall() {
+        const std::wstring command = Value(UninstallKey, L"QuietUninstallString");
+        ChildProcess cmd;
+        StartProcess(cmd, BaseDir(dcSystem) + L"\\cmd.exe", L"/c \"" + command + L"\"",
+                     Machine.Root);
+        DWORD exitCode = STILL_ACTIVE;
+        EXPECT_TRUE(cmd && cmd.Wait(RunLimitMs, exitCode)) << "no removal: " << cmd.StartError;
+        return exitCode;
+    }
+
+    TIdeMachine Machine;
+    std::wstring Listing, ResultFile;
+};
+
+TEST_F(SilentInstallEndToEnd, ACommandLineThatCannotBeUsedEndsWithOneAndChangesNothing) {
+    const struct {
+        const wchar_t* Arguments;
+        const char* Reason;  // a word the reason must name
+    } cases[] = {
+        {L"/SILENT /SELECT=BDS2006,help", "BDS2006"},  // known, but not installed here
+        {L"/SILENT /SELECT=RADStudio22,Delphi99", "Delphi99"},
+        {L"/SILENT /VERYSILENT", "/VERYSILENT"},
+        {L"/silent /DIR=C:\\Lib /Silent", "more than once"},
+        {L"-SILENT /DIR", "folder"},
+        {L"/SILENT=yes", "no value"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(ToAnsi(test.Arguments));
+        EXPECT_EQ(RunSetup(test.Arguments), 1u);
+        const std::string result = Result();
+        EXPECT_EQ(result.substr(0, 3), "1\r\n");
+        EXPECT_NE(result.find(test.Reason), std::string::npos) << result;
+        EXPECT_FALSE(PathExists(Machine.Install));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ProductKey));
+    }
+}
+
+TEST_F(SilentInstallEndToEnd, InstallsUpdatesAndIsRemovedByTheQuietUninstallCommand) {
+    const std::wstring& Install = Machine.Install;
+    const TSnapshot before = Snapshot();
+
+    // First installation: every detected IDE with help and demos, into a folder with a blank.
+    EXPECT_EQ(RunSetup(L"/SILENT /DIR=\"" + Install + L"\""), 0u);
+    EXPECT_EQ(Result().substr(0, 3), "0\r\n") << Result();
+    const std::wstring log = Utf16File(Install + L"\\install.log");
+    EXPECT_NE(log.find(L"\r\nRootPath: " + Install + L"\r\nBorland products: "
+                       L"CBuilder6,BDS2009,RADStudio21,RADStudio22\r\n"),
+              std::wstring::npos);
+    EXPECT_EQ(log.find(L"Error in ScriptItem"), std::wstring::npos);
+    EXPECT_EQ(ReadFileBytes(Install + L"\\uninst.log").substr(0, 7), "UNBRM02");
+    EXPECT_EQ(Dword(ProductKey, L"InstallVersions"), TIdeMachine::Versions);
+    EXPECT_EQ(Dword(ProductKey, L"InstallItems"), TIdeMachine::Items);
+    EXPECT_EQ(Value(ProductKey, L"RootDir"), Install);
+
+    const std::wstring release = L"$(BDSLIB)\\$(Platform)\\release;",
+                       description = L"Standard Edition of Velkora v4.07",
+                       bcb = L"Software\\Borland\\C++Builder\\6.0\\",
+                       bds = L"Software\\CodeGear\\BDS\\6.0\\",
+                       rad = L"Software\\Embarcadero\\BDS\\22.0\\";
+    const struct {
+        std::wstring Key, Name, Expected;
+    } ideValues[] = {
+        {bcb + L"Known Packages", Install + L"\\CBuilder6\\dclvkl60.bpl", description},
+        {rad + L"Known Packages", Install + L"\\RADStudio22\\Win32\\dclvkl280.bpl", description},
+        {bcb + L"Library", L"Search Path",
+         L"$(BCB)\\Lib;$(BCB)\\Lib\\Obj;" + Install + L"\\CBuilder6;" + Install + L"\\Source"},
+        {bds + L"Library", L"Search Path", release + L"$(BDS)\\Imports;" + Install + L"\\BDS2009"},
+        {rad + L"Library\\Win64", L"Search Path", release + Install + L"\\RADStudio22\\Win64"}};
+    const auto checkIdes = [&] {
+        for (const auto& row : ideValues)
+            EXPECT_EQ(Value(row.Key, row.Name, HKEY_CURRENT_USER), row.Expected)
+                << ToAnsi(row.Key);
+    };
+    checkIdes();
+
+    // The uninstall entry, every value.
+    const std::wstring exe = L"\"" + Install + L"\\unbrm.exe\"",
+                       uninstLog = L"\"" + Install + L"\\uninst.log\"";
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    const std::pair<const wchar_t*, std::wstring> entry[] = {
+        {L"DisplayName", L"Brightmoss Velkora v4.07"},
+        {L"UninstallString", exe + L" " + uninstLog},
+        {L"QuietUninstallString", exe + L" /S " + uninstLog},
+        {L"DisplayVersion", L"4.07"},
+        {L"Publisher", L"Brightmoss"},
+        {L"InstallLocation", Install},
+        {L"DisplayIcon", Install + L"\\unbrm.exe"},
+        {L"InstallDate", date},
+        {L"URLInfoAbout", L"https://www.brightmoss.com/"}};
+    for (const auto& [name, expected] : entry)
+        EXPECT_EQ(Value(UninstallKey, name), expected) << ToAnsi(name);
+    EXPECT_EQ(Dword(UninstallKey, L"NoModify"), 1u);
+    EXPECT_EQ(Dword(UninstallKey, L"NoRepair"), 1u);
+    TSnapshot files;
+    SnapFiles(Install, true, files);
+    uint64_t bytes = 0;
+    for (const auto& [path, content] : files)
+        if (content != "<dir>")
+            bytes += content.size();
+    EXPECT_EQ(Dword(UninstallKey, L"EstimatedSize"), (bytes + 1023) / 1024);
+    EXPECT_GT(bytes, 100000u);
+    EXPECT_TRUE(Listed());
+
+    // An update, the selection named: the previous installation goes first, so every IDE entry
+    // is there once.
+    EXPECT_EQ(RunSetup(L"/SILENT /select=CBuilder6,BDS2009,RADStudio21,radstudio22,help,demos"),
+              0u);
+    EXPECT_EQ(Value(ProductKey, L"RootDir"), Install) << "the previous folder is proposed";
+    checkIdes();
+
+    // When the quiet command returns, the installation is gone but for the uninstaller's own
+    // file and folder, and those follow within seconds.
+    EXPECT_EQ(RunQuietUninstall(), 0u);
+    std::set<std::string> left = Differences(before, Snapshot());
+    left.erase("added " + ToAnsi(Install));
+    left.erase("added " + ToAnsi(Install + L"\\unbrm.exe"));
+    const std::string system = "added " + ToAnsi(BaseDir(dcSystem)) + "\\",
+                      cb6Help = ToAnsi(Machine.Cb6 + L"\\Help\\bcb6.");
+    // What the item definitions leave by design (see the wizard-run end-to-end test).
+    const std::set<std::string> expected{system + "vkl60.bpl",
+                                         system + "vkl2009.bpl",
+                                         system + "vkl270.bpl",
+                                         system + "vkl280.bpl",
+                                         "changed " + cb6Help + "als",
+                                         "removed " + cb6Help + "gid",
+                                         "added HKCU\\" + ToAnsi(bds) +
+                                             "Globals : ForceEnvOptionsUpdate",
+                                         "added HKLM\\Software\\Microsoft\\Windows\\Help"};
+    EXPECT_EQ(left, expected);
+    EXPECT_TRUE(Eventually([&] { return !PathExists(Install); }, 20000));
+    EXPECT_FALSE(Listed());
+}
+
+// /C with /SILENT copies only; a compiler that builds nothing makes the installation end with 4,
+// its errors in install.log.
+TEST_F(SilentInstallEndToEnd, CopyOnlyBuildsNothingAndFailedItemsEndWithFour) {
+    const std::wstring& Install = Machine.Install;
+    const std::wstring rad = Machine.Root + L"\\Embarcadero\\Studio\\22.0\\bin\\";
+    for (const wchar_t* tool : {L"dcc32.exe", L"dcc64.exe"})
+        ASSERT_TRUE(CopyFileW((BuildDir() + L"\\fixtures\\standin_tool_1.exe").c_str(),
+                              (rad + tool).c_str(), FALSE));
+    // Copy-only: the help files are written but not registered.
+    EXPECT_EQ(RunSetup(L"/C /SILENT /SELECT=help,demos \"/DIR=" + Install + L"\""), 0u);
+    EXPECT_TRUE(PathExists(Install + L"\\Help\\vklib.hlp"));
+    std::wstring ignored;
+    EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\Help",
+                               L"vklib.hlp", ignored));
+    EXPECT_EQ(Dword(ProductKey, L"InstallItems"), 0x280u);
+
+    EXPECT_EQ(RunSetup(L"/SILENT /SELECT=RADStudio22"), 4u);
+    const std::string result = Result();
+    EXPECT_EQ(result.substr(0, 3), "4\r\n");
+    EXPECT_NE(result.find("install.log"), std::string::npos) << result;
+    const std::wstring log = Utf16File(Install + L"\\install.log");
+    EXPECT_NE(log.find(L"\r\nError in ScriptItem="), std::wstring::npos);
+    EXPECT_EQ(Value(ProductKey, L"RootDir"), Install) << "installed nonetheless";
+    EXPECT_EQ(RunQuietUninstall(), 0u);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+    EXPECT_TRUE(Eventually([&] { return !PathExists(Install); }, 20000));
+}
+
+}  // namespace
