@@ -108,8 +108,9 @@ std::wstring ReadLongOptions(const std::vector<std::wstring>& arguments, TSetupO
                        L"\", which is none of the IDE names, help or demos.";
             seen = &options.HasSelection;
         } else {
-            return L"The option " + argument + L" is unknown. Use /SILENT, /DIR=<folder>, "
-                                               L"/SELECT=<list> and /C, /E, /X, /?.";
+            return L"The option " + argument +
+                   L" is unknown. Use /SILENT, /DIR=<folder>, "
+                   L"/SELECT=<list> and /C, /E, /X, /?.";
         }
         if (!*seen) {
             *seen = true;

@@ -28,7 +28,7 @@ extern std::wstring CommandLineError;
 
 // Exit codes of setup.exe.
 enum : int {
-    exInstalled = 0,       // installed, every item succeeded (and every run that is no installation)
+    exInstalled = 0,  // installed, every item succeeded (and every run that is no installation)
     exBadCommandLine = 1,  // the command line cannot be used
     exDirRefused = 2,      // the installation directory was refused
     exIdeRunning = 3,      // an IDE the installation would change is running

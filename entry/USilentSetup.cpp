@@ -90,9 +90,8 @@ std::wstring SetupResultPath() {
 
 bool WriteSetupResult(int code, const std::wstring& reason) {
     const std::string text = std::to_string(code) + "\r\n" + ToUtf8(reason) + "\r\n";
-    const handles::FileHandle file(CreateFileW(SetupResultPath().c_str(), GENERIC_WRITE, 0,
-                                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                               nullptr));
+    const handles::FileHandle file(CreateFileW(SetupResultPath().c_str(), GENERIC_WRITE, 0, nullptr,
+                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     return file &&
            WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&

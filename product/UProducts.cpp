@@ -166,7 +166,9 @@ TPrevInstall PresetInstallChoices() {
 std::wstring ChoiceName(const TInstallChoice& choice) {
     if (const TBorlandProduct* product = FindBorlandProduct(choice.Versions))
         return product->Name;
-    return choice.Mask == HelpChoiceMask ? L"help" : choice.Mask == DemosChoiceMask ? L"demos" : L"";
+    return choice.Mask == HelpChoiceMask    ? L"help"
+           : choice.Mask == DemosChoiceMask ? L"demos"
+                                            : L"";
 }
 
 namespace {

@@ -42,8 +42,8 @@ std::wstring UninstallEntryKey() {
 
 bool WriteUninstallSize() {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallEntryKey().c_str(), 0, KEY_SET_VALUE,
-                      &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallEntryKey().c_str(), 0, KEY_SET_VALUE, &opened) !=
+        ERROR_SUCCESS)
         return false;
     const handles::RegKey key(opened);
     constexpr uint64_t BytesPerKb = 1024;

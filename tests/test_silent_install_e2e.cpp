@@ -151,7 +151,8 @@ TEST_F(SilentInstallEndToEnd, InstallsUpdatesAndIsRemovedByTheQuietUninstallComm
     EXPECT_EQ(RunSetup(L"/SILENT /DIR=\"" + Install + L"\""), 0u);
     EXPECT_EQ(Result().substr(0, 3), "0\r\n") << Result();
     const std::wstring log = Utf16File(Install + L"\\install.log");
-    EXPECT_NE(log.find(L"\r\nRootPath: " + Install + L"\r\nBorland products: "
+    EXPECT_NE(log.find(L"\r\nRootPath: " + Install +
+                       L"\r\nBorland products: "
                        L"CBuilder6,BDS2009,RADStudio21,RADStudio22\r\n"),
               std::wstring::npos);
     EXPECT_EQ(log.find(L"Error in ScriptItem"), std::wstring::npos);
@@ -176,8 +177,7 @@ TEST_F(SilentInstallEndToEnd, InstallsUpdatesAndIsRemovedByTheQuietUninstallComm
         {rad + L"Library\\Win64", L"Search Path", release + Install + L"\\RADStudio22\\Win64"}};
     const auto checkIdes = [&] {
         for (const auto& row : ideValues)
-            EXPECT_EQ(Value(row.Key, row.Name, HKEY_CURRENT_USER), row.Expected)
-                << ToAnsi(row.Key);
+            EXPECT_EQ(Value(row.Key, row.Name, HKEY_CURRENT_USER), row.Expected) << ToAnsi(row.Key);
     };
     checkIdes();
 

@@ -1,3 +1,4 @@
+#include "entry/UCommandLine.h"
 #include "product/UConst.h"
 #include "product/UProducts.h"
 #include "product/UUtils.h"
@@ -29,6 +30,7 @@ protected:
         RegisterLabelClass();
     }
     void TearDown() override {
+        SetupOptions = TSetupOptions{};
         if (Dialog)
             DestroyWindow(Dialog);
         FreePages();
@@ -194,6 +196,23 @@ TEST_F(WizardTest, APreviousInstallationIsAnnouncedAndItsRowsChecked) {
     // RAD Studio 11 installed but not chosen before, XE10.4 chosen before but gone, C++Builder
     // 5 (row 19) and context help chosen, the demos not.
     EXPECT_EQ(Rows(), "o------------------x-xo");
+}
+
+// /DIR= and /SELECT= without /SILENT: the pages come up with them; a row whose IDE is missing
+// stays unchecked and disabled.
+TEST_F(WizardTest, TheCommandLinePresetsTheListAndTheDirectory) {
+    InstallIde(RadStudio11, TempPath(L"Studio\\22.0"));
+    std::wstring bad;
+    ASSERT_TRUE(ChoiceRowsFromNames(L"radstudio22,CBuilder5,demos", SetupOptions.Selection, bad));
+    SetupOptions.HasSelection = true;
+    SetupOptions.HasDir = true;
+    SetupOptions.Dir = L"E:\\Build Tools\\Velkora";
+    Open();
+    Command(idcNext);
+    EXPECT_EQ(Rows(), "x--------------------ox");
+    Command(idcNext);
+    EXPECT_EQ(InstallItems, 0x20000000u | 0x200u);
+    EXPECT_EQ(Text(idcDirectoryEdit), L"E:\\Build Tools\\Velkora");
 }
 
 TEST_F(WizardTest, DirectoryProposalAndTrailingSeparatorRules) {

@@ -274,8 +274,7 @@ int TPageProgress::DoScript() {
             SetText(itemText);
             const int error = script.ItemDoScript();
             if (error != 0)
-                MessageBoxW(DlgHandle, ScriptItemErrorText(script, error).c_str(), L"Error",
-                            MB_OK);
+                MessageBoxW(DlgHandle, ScriptItemErrorText(script, error).c_str(), L"Error", MB_OK);
             SendMessageW(bar, PBM_DELTAPOS, static_cast<WPARAM>(script.ItemProgressStep()), 0);
             script.SetCurrent(script.Current() + 1);
             // One waiting keyboard message, else one mouse message: enough for a Cancel click
