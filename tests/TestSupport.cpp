@@ -108,6 +108,12 @@ std::wstring BuildDir() {
     return EnvironmentValue(L"VELKORA_BUILD_DIR");
 }
 
+std::wstring HostPath(const std::wstring& unixPath) {
+    std::wstring path = L"\\\\?\\unix" + unixPath;
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
 std::wstring SourceDir() {
     std::wstring dir = EnvironmentValue(L"VELKORA_SOURCE_DIR");
     std::replace(dir.begin(), dir.end(), L'/', L'\\');

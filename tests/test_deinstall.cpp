@@ -247,7 +247,7 @@ TEST_F(DeinstallTest, TheDirectoryUndoDoesNotFollowALink) {
     // Wine shows a Unix directory link as a reparse point, and only a Unix tool can make one.
     // Wine starts a Unix process without a handle to wait on: the link is watched for instead.
     ChildProcess link;
-    StartProcess(link, L"Z:\\bin\\ln", L"-s ../Outside link", InstallDir);
+    StartProcess(link, HostPath(L"/bin/ln"), L"-s ../Outside link", InstallDir);
     ASSERT_EQ(link.StartError, 0u);
     ASSERT_TRUE(Eventually(
         [&] {
