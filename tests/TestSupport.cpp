@@ -182,4 +182,19 @@ std::vector<std::wstring> ChildTexts(HWND dialog) {
     return texts;
 }
 
+bool MakeDirectoryLink(const std::wstring& dir, const std::wstring& name,
+                       const std::wstring& target) {
+    // Wine starts a Unix process without a handle to wait on: the link is watched for instead.
+    ChildProcess link;
+    StartProcess(link, HostPath(L"/bin/ln"), L"-s " + target + L" " + name, dir);
+    const std::wstring path = dir + L"\\" + name;
+    return link.StartError == 0 &&
+           Eventually(
+               [&] {
+                   return GetFileAttributesW(path.c_str()) ==
+                          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+               },
+               10000);
+}
+
 }  // namespace vktest

@@ -60,6 +60,12 @@ struct ChildProcess {
 void StartProcess(ChildProcess& child, const std::wstring& program, const std::wstring& arguments,
                   const std::wstring& directory = L"");
 
+// Makes dir\name a directory link to target (relative to dir, "/" separated) and waits until
+// Wine shows it as one (a directory reparse point). Only a Unix tool can make a link that Wine
+// shows; false when it did not appear.
+bool MakeDirectoryLink(const std::wstring& dir, const std::wstring& name,
+                       const std::wstring& target);
+
 // Polls until condition() holds, up to timeoutMs (checked at least once); whether it held.
 template <typename Condition> bool Eventually(Condition condition, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
