@@ -171,6 +171,25 @@ bool IsBatchFile(const std::wstring& program) {
     return endsWith(L".bat") || endsWith(L".cmd");
 }
 
+// How cmd.exe is told which batch file to run: its full path in quotes, which keeps blanks, "&"
+// and "^" literal ("!" is literal while delayed expansion is off, cmd's default). cmd expands
+// %NAME% anywhere in its command line, quotes or not (Wine's even inside a variable's value), so
+// a path holding "%" is never written there: such a batch file in the current directory, where
+// the programs run their help batch files, is named by its file name alone. Empty when the batch
+// file cannot be named safely.
+std::wstring BatchNameForCmd(const std::wstring& batch) {
+    if (batch.find(L'%') == std::wstring::npos)
+        return batch;
+    const size_t separator = batch.find_last_of(L"\\/");
+    if (separator == std::wstring::npos)
+        return {};
+    const std::wstring name = batch.substr(separator + 1);
+    if (name.find(L'%') != std::wstring::npos ||
+        LowerCase(batch.substr(0, separator)) != LowerCase(CurrentDirectory()))
+        return {};
+    return name;
+}
+
 }  // namespace
 
 // ---- Registry ----
@@ -578,8 +597,11 @@ DWORD RunAndWait(const std::wstring& program, const std::wstring& params) {
         std::wstring systemDir = BaseDir(dcSystem);
         if (systemDir.empty())
             return LastErrorOr(ERROR_PATH_NOT_FOUND);
+        const std::wstring batch = BatchNameForCmd(program);
+        if (batch.empty())
+            return ERROR_INVALID_NAME;
         application = JoinPath(systemDir, L"cmd.exe");
-        commandLine = L"\"" + application + L"\" /s /c \"\"" + program + L"\"";
+        commandLine = L"\"" + application + L"\" /s /c \"\"" + batch + L"\"";
         if (!params.empty())
             commandLine += L" " + params;
         commandLine += L"\"";
