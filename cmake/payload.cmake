@@ -5,6 +5,7 @@
 file(GLOB VK_UNBRM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/unbrm/*.cpp)
 add_executable(unbrm WIN32 ${VK_UNBRM_SOURCES} resources/unbrm.rc)
 target_link_libraries(unbrm PRIVATE vkcore)
+vk_safe_program(unbrm)
 
 # vkabout.dll, the library's about box.
 add_library(vkabout SHARED

@@ -171,6 +171,25 @@ bool IsBatchFile(const std::wstring& program) {
     return endsWith(L".bat") || endsWith(L".cmd");
 }
 
+// How cmd.exe is told which batch file to run: its full path in quotes, which keeps blanks, "&"
+// and "^" literal ("!" is literal while delayed expansion is off, cmd's default). cmd expands
+// %NAME% anywhere in its command line, quotes or not (Wine's even inside a variable's value), so
+// a path holding "%" is never written there: such a batch file in the current directory, where
+// the programs run their help batch files, is named by its file name alone. Empty when the batch
+// file cannot be named safely.
+std::wstring BatchNameForCmd(const std::wstring& batch) {
+    if (batch.find(L'%') == std::wstring::npos)
+        return batch;
+    const size_t separator = batch.find_last_of(L"\\/");
+    if (separator == std::wstring::npos)
+        return {};
+    const std::wstring name = batch.substr(separator + 1);
+    if (name.find(L'%') != std::wstring::npos ||
+        LowerCase(batch.substr(0, separator)) != LowerCase(CurrentDirectory()))
+        return {};
+    return name;
+}
+
 }  // namespace
 
 // ---- Registry ----
@@ -366,6 +385,59 @@ std::wstring ItemPath(int dirCode, const std::wstring& name) {
     return JoinPath(BaseDir(dirCode), name);
 }
 
+std::wstring NormalizePath(const std::wstring& path) {
+    if (path.empty() || path.find(L'\0') != std::wstring::npos)
+        return {};
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return {};
+    full.resize(length);
+    const auto isDriveRoot = [&full] { return full.size() == 3 && full[1] == L':'; };
+    while (full.size() > 1 && IsSeparator(full.back()) && !isDriveRoot())
+        full.pop_back();
+    return full;
+}
+
+bool IsSameOrBelowPath(const std::wstring& path, const std::wstring& folder) {
+    const std::wstring inner = LowerCase(NormalizePath(path));
+    const std::wstring outer = LowerCase(NormalizePath(folder));
+    if (inner.empty() || outer.empty() || inner.compare(0, outer.size(), outer) != 0)
+        return false;
+    // A drive root keeps its separator: "c:\x" lies below "c:\".
+    return inner.size() == outer.size() || IsSeparator(outer.back()) ||
+           IsSeparator(inner[outer.size()]);
+}
+
+bool IsSamePath(const std::wstring& a, const std::wstring& b) {
+    const std::wstring first = LowerCase(NormalizePath(a));
+    return !first.empty() && first == LowerCase(NormalizePath(b));
+}
+
+std::wstring LinkRoot(int dirCode) {
+    // The IDE's help folder lies below its root, and a link there counts as much as one below.
+    return BaseDir(dirCode == dcIdeHelp ? dcIdeRoot : dirCode);
+}
+
+bool PassesThroughLink(const std::wstring& root, const std::wstring& path, bool withLeaf) {
+    const std::wstring base = NormalizePath(root);
+    const std::wstring full = NormalizePath(path);
+    if (base.empty() || full.empty() || !IsSameOrBelowPath(full, base))
+        return false;
+    const auto isLink = [](const std::wstring& entry) {
+        const DWORD attributes = GetFileAttributesW(entry.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    for (size_t at = full.find(L'\\', base.size() + 1); at != std::wstring::npos;
+         at = full.find(L'\\', at + 1))
+        if (isLink(full.substr(0, at)))
+            return true;
+    return withLeaf && full.size() > base.size() && isLink(full);
+}
+
 // ---- Files and directories ----
 
 DWORD CreateDirectoryPath(const std::wstring& path) {
@@ -489,6 +561,16 @@ DWORD ExtractResourceFile(int id, const std::wstring& path) {
     return 0;
 }
 
+bool DeleteFileOrLink(const std::wstring& path) {
+    // On Windows DeleteFileW removes a file link itself; a directory link in a file's place
+    // fails there and goes with RemoveDirectoryW, which removes the link, not its target.
+    if (DeleteFileW(path.c_str()))
+        return true;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && RemoveDirectoryW(path.c_str());
+}
+
 bool FileExists(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -515,8 +597,11 @@ DWORD RunAndWait(const std::wstring& program, const std::wstring& params) {
         std::wstring systemDir = BaseDir(dcSystem);
         if (systemDir.empty())
             return LastErrorOr(ERROR_PATH_NOT_FOUND);
+        const std::wstring batch = BatchNameForCmd(program);
+        if (batch.empty())
+            return ERROR_INVALID_NAME;
         application = JoinPath(systemDir, L"cmd.exe");
-        commandLine = L"\"" + application + L"\" /s /c \"\"" + program + L"\"";
+        commandLine = L"\"" + application + L"\" /s /c \"\"" + batch + L"\"";
         if (!params.empty())
             commandLine += L" " + params;
         commandLine += L"\"";

@@ -27,6 +27,10 @@ enum : uint8_t {
     sfIdeWin64 = 4,
 };
 
+// The Win32 error of a write that would pass through a link (ERROR_STOPPED_ON_SYMLINK, which
+// mingw's winerror.h lacks).
+constexpr DWORD ErrorStoppedOnLink = 681;
+
 // DeleteTree result bits.
 constexpr DWORD dtFileNotDeleted = 0x80000002;
 constexpr DWORD dtSearchCloseFailed = 0x80000004;
@@ -75,6 +79,20 @@ std::wstring ItemPath(int dirCode, const std::wstring& name);
 // A drive path ("C:\...") or a UNC path ("\\server\..."). Anything else is resolved against the
 // current directory or drive, so a file action on it could reach what the program never made.
 bool IsAbsolutePath(const std::wstring& path);
+// path made absolute against the current directory and normalised as GetFullPathNameW does,
+// without a trailing separator except after a drive root ("C:\"); empty when it cannot be made.
+std::wstring NormalizePath(const std::wstring& path);
+// True when path is folder or lies below it, both normalised and compared letter case aside;
+// false when either cannot be normalised.
+bool IsSameOrBelowPath(const std::wstring& path, const std::wstring& folder);
+// True when both paths normalise to the same path, letter case aside; false when either cannot.
+bool IsSamePath(const std::wstring& a, const std::wstring& b);
+// The folder below which a path of this directory code must not pass through a link: the
+// current IDE's root for its help folder (dcIdeHelp), BaseDir(dirCode) otherwise.
+std::wstring LinkRoot(int dirCode);
+// True when a folder of path below root, or path itself when withLeaf, is a reparse point (a
+// link or junction). False for a path that does not lie below root.
+bool PassesThroughLink(const std::wstring& root, const std::wstring& path, bool withLeaf);
 
 // ---- Files and directories ----
 
@@ -91,6 +109,8 @@ DWORD FindPayload(int id, const void*& data, DWORD& size);
 // Writes payload resource id (type VKLIB) of the program's own module to path, replacing an
 // existing file. Win32 error code.
 DWORD ExtractResourceFile(int id, const std::wstring& path);
+// Deletes a file; a link in its place goes as the link, never its target. True when deleted.
+bool DeleteFileOrLink(const std::wstring& path);
 // True when path names an existing file (not a directory); links are followed.
 bool FileExists(const std::wstring& path);
 // True when path names an existing directory; links are followed.

@@ -43,13 +43,10 @@ bool AnyMatch(const std::wstring& pattern) {
     return static_cast<bool>(FindHandle(FindFirstFileW(pattern.c_str(), &entry)));
 }
 
-// Deletes a file; a directory link in its place is removed as the link (never its target).
-bool DeleteFileOrLink(const std::wstring& path) {
-    if (DeleteFileW(path.c_str()))
-        return true;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && RemoveDirectoryW(path.c_str());
+// The installation makes no links, so it never writes through one: a target below its directory
+// code's root that is a link, or lies in a folder that is one, refuses the write.
+bool WritesThroughLink(int dirCode, const std::wstring& path) {
+    return PassesThroughLink(LinkRoot(dirCode), path, true);
 }
 
 // A payload copy in the temporary directory that is gone again when the object goes. The file
@@ -113,8 +110,10 @@ private:
 }  // namespace
 
 int TScript::DoCreateDir() {
-    const std::wstring path = ItemPathOf(GetItem());
-    const DWORD error = CreateDirectoryPath(path);
+    const TScriptItem item = GetItem();
+    const std::wstring path = ItemPathOf(item);
+    const DWORD error =
+        WritesThroughLink(item.DirCode, path) ? ErrorStoppedOnLink : CreateDirectoryPath(path);
     FLogText = L"Creating directory: " + path;
     if (error == 0)
         FLogText += sSuccess;
@@ -130,7 +129,9 @@ int TScript::DoExtractFile(bool overwrite) {
         FLogText = L"Copying file: " + path + sAlready;
         return 0;
     }
-    const DWORD error = ExtractResourceFile(static_cast<int>(item.Code), path);
+    const DWORD error = WritesThroughLink(item.DirCode, path)
+                            ? ErrorStoppedOnLink
+                            : ExtractResourceFile(static_cast<int>(item.Code), path);
     FLogText = L"Copying file: " + path + Outcome(error);
     return static_cast<int>(error);
 }
@@ -157,8 +158,11 @@ int TScript::DoCopyFileTo() {
     const std::wstring source = ItemPathOf(item);
     const std::wstring target =
         item.Dest ? ItemPath(item.Dest->DirCode, TextOf(item.Dest->FileName)) : std::wstring();
-    const DWORD error =
-        CopyFileW(source.c_str(), target.c_str(), FALSE) ? 0 : LastErrorOr(ERROR_CANNOT_COPY);
+    DWORD error = 0;
+    if (item.Dest && WritesThroughLink(item.Dest->DirCode, target))
+        error = ErrorStoppedOnLink;
+    else if (!CopyFileW(source.c_str(), target.c_str(), FALSE))
+        error = LastErrorOr(ERROR_CANNOT_COPY);
     FLogText = L"Copying file: from " + source + L" to " + target + L" " + Outcome(error);
     return static_cast<int>(error);
 }
@@ -177,8 +181,10 @@ int TScript::DoCopyFiles() {
         do {
             if (IsDotEntry(entry.cFileName))
                 continue;
-            const std::wstring name = entry.cFileName;
-            if (!CopyFileW((sourceDir + name).c_str(), (targetDir + name).c_str(), FALSE))
+            const std::wstring target = targetDir + entry.cFileName;
+            if (WritesThroughLink(item.DestDirCode, target))
+                error = ErrorStoppedOnLink;
+            else if (!CopyFileW((sourceDir + entry.cFileName).c_str(), target.c_str(), FALSE))
                 error = LastErrorOr(ERROR_CANNOT_COPY);
         } while (error == 0 && FindNextFileW(search.get(), &entry));
     }
@@ -188,17 +194,23 @@ int TScript::DoCopyFiles() {
 }
 
 int TScript::DoDeleteFile() {
-    const std::wstring path = ItemPathOf(GetItem());
-    DeleteFileOrLink(path);
+    const TScriptItem item = GetItem();
+    const std::wstring path = ItemPathOf(item);
+    // Deletion results are not reported: a file reached through a linked folder is passed over.
+    if (!PassesThroughLink(LinkRoot(item.DirCode), path, false))
+        DeleteFileOrLink(path);
     FLogText = L"Deleting file: " + path + sSuccess;
     return 0;
 }
 
 int TScript::DoDeleteFiles() {
-    const std::wstring pattern = ItemPathOf(GetItem());
+    const TScriptItem item = GetItem();
+    const std::wstring pattern = ItemPathOf(item);
     const std::wstring dir = DirectoryPart(pattern);
     WIN32_FIND_DATAW entry;
-    FindHandle search(FindFirstFileW(pattern.c_str(), &entry));
+    FindHandle search(PassesThroughLink(LinkRoot(item.DirCode), pattern, false)
+                          ? INVALID_HANDLE_VALUE
+                          : FindFirstFileW(pattern.c_str(), &entry));
     if (search) {
         do {
             if (!IsDotEntry(entry.cFileName))
@@ -210,8 +222,11 @@ int TScript::DoDeleteFiles() {
 }
 
 int TScript::DoClearDir() {
-    const std::wstring path = ItemPathOf(GetItem());
-    const DWORD errors = DeleteTree(path, true);
+    const TScriptItem item = GetItem();
+    const std::wstring path = ItemPathOf(item);
+    const DWORD errors = PassesThroughLink(LinkRoot(item.DirCode), path, false)
+                             ? ErrorStoppedOnLink
+                             : DeleteTree(path, true);
     FLogText = L"Clearing directory: " + path + Outcome(errors);
     return 0;
 }
@@ -220,6 +235,11 @@ int TScript::DoMergeFiles() {
     const TScriptItem item = GetItem();
     const std::wstring source = ItemPathOf(item);
     const std::wstring target = ItemPath(item.DestDirCode, TextOf(item.Text2));
+    // Like every file item the merge reports nothing but its line: a link leaves it undone.
+    if (WritesThroughLink(item.DestDirCode, target)) {
+        FLogText = L"Merging files: " + source + L", " + target + sFail;
+        return 0;
+    }
     TbrmStringList additions;
     additions.LoadFromFile(source);
     TbrmStringList merged;

@@ -13,6 +13,10 @@ using handles::FileHandle;
 
 namespace {
 
+// DoRegisterPackage's answer for a package file that does not exist (its build failed); -1 to
+// -4 are its registry steps.
+constexpr int rpPackageMissing = -5;
+
 // The IDE of the surrounding block; none when no valid siSetIde came before.
 const TBorlandProduct* CurrentIde() {
     return IsValidProductIndex(CurrentProduct) ? &BorlandProducts[CurrentProduct] : nullptr;
@@ -120,6 +124,11 @@ int TScript::DoRegisterPackage() {
         return 0;
     const TScriptItem item = GetItem();
     const std::wstring path = ItemPathOf(item);
+    // A package whose build failed is not listed: the IDE would report it at every start.
+    if (!FileExists(path)) {
+        FLogText = L"Registering package: " + path + L"...Fail";
+        return rpPackageMissing;
+    }
     if (!WriteRegString(HKEY_CURRENT_USER, std::wstring(ide->RegKey) + sKnownPackagesKey, path,
                         PackageDescription()))
         return -1;

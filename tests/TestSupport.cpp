@@ -108,6 +108,12 @@ std::wstring BuildDir() {
     return EnvironmentValue(L"VELKORA_BUILD_DIR");
 }
 
+std::wstring HostPath(const std::wstring& unixPath) {
+    std::wstring path = L"\\\\?\\unix" + unixPath;
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
 std::wstring SourceDir() {
     std::wstring dir = EnvironmentValue(L"VELKORA_SOURCE_DIR");
     std::replace(dir.begin(), dir.end(), L'/', L'\\');
@@ -174,6 +180,21 @@ std::vector<std::wstring> ChildTexts(HWND dialog) {
     std::vector<std::wstring> texts;
     EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&texts));
     return texts;
+}
+
+bool MakeDirectoryLink(const std::wstring& dir, const std::wstring& name,
+                       const std::wstring& target) {
+    // Wine starts a Unix process without a handle to wait on: the link is watched for instead.
+    ChildProcess link;
+    StartProcess(link, HostPath(L"/bin/ln"), L"-s " + target + L" " + name, dir);
+    const std::wstring path = dir + L"\\" + name;
+    return link.StartError == 0 &&
+           Eventually(
+               [&] {
+                   return GetFileAttributesW(path.c_str()) ==
+                          (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+               },
+               10000);
 }
 
 }  // namespace vktest

@@ -36,9 +36,12 @@ void RemoveTree(const std::wstring& path);
 // True when root\key can be opened (read without the code under test).
 bool KeyExists(HKEY root, const std::wstring& key);
 
-// Windows forms of the build and source directories (Z:\...), from the test environment.
+// Windows forms of the build and source directories, from the test environment. The test
+// prefixes map no drive onto the host, so these are paths of Wine's \\?\unix namespace.
 std::wstring BuildDir();
 std::wstring SourceDir();
+// A file of the host (Linux) by its absolute path, as a Windows program under Wine reaches it.
+std::wstring HostPath(const std::wstring& unixPath);
 std::wstring EnvironmentValue(const wchar_t* name);
 
 // A started child process; closes its handles when it goes.
@@ -56,6 +59,12 @@ struct ChildProcess {
 // Starts program with the given command line tail in directory (empty: inherit).
 void StartProcess(ChildProcess& child, const std::wstring& program, const std::wstring& arguments,
                   const std::wstring& directory = L"");
+
+// Makes dir\name a directory link to target (relative to dir, "/" separated) and waits until
+// Wine shows it as one (a directory reparse point). Only a Unix tool can make a link that Wine
+// shows; false when it did not appear.
+bool MakeDirectoryLink(const std::wstring& dir, const std::wstring& name,
+                       const std::wstring& target);
 
 // Polls until condition() holds, up to timeoutMs (checked at least once); whether it held.
 template <typename Condition> bool Eventually(Condition condition, DWORD timeoutMs) {

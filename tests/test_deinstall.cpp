@@ -46,11 +46,17 @@ std::wstring LogOf(std::initializer_list<TScriptItem> records) {
     return WriteUninstLog(items);
 }
 
+// The run-time package that the RAD Studio XE2 block copies to the system directory.
 const TPackageFile* CopyDestination() {
-    static const std::wstring name =
-        L"vktest-copy-" + std::to_wstring(GetCurrentProcessId()) + L".bpl";
-    static const TPackageFile destination{name.c_str(), dcTemp};
-    return &destination;
+    return &PackageFiles[8];
+}
+
+// The log's bytes with the first from replaced by to, of the same length.
+std::string Replaced(std::string bytes, const std::string& from, const std::string& to) {
+    const size_t at = bytes.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    EXPECT_EQ(from.size(), to.size());
+    return at == std::string::npos ? bytes : bytes.replace(at, from.size(), to);
 }
 
 }  // namespace
@@ -101,7 +107,7 @@ TEST_F(DeinstallTest, AFullLogIsUndoneRecordByRecord) {
     MakeFile(inst + L"\\settings.ini");
     MakeFile(inst + L"\\RADStudio9\\dclvkl.bpl");
     MakeFile(inst + L"\\help\\help_unreg.bat", "@echo unregistered> ..\\..\\unreg-ran.txt\r\n");
-    const std::wstring copied = BaseDir(dcTemp) + CopyDestination()->FileName;
+    const std::wstring copied = JoinPath(BaseDir(dcSystem), CopyDestination()->FileName);
     MakeFile(copied);
     const std::wstring known = std::wstring(Rad9Key) + L"\\Known Packages";
     WriteRegString(HKEY_CURRENT_USER, known, inst + L"\\RADStudio9\\dclvkl.bpl", L"Velkora");
@@ -212,54 +218,132 @@ TEST_F(DeinstallTest, AForwardLogUndoesEveryRecordAfterItsHeader) {
     EXPECT_FALSE(PathExists(InstallDir + L"\\b.pas"));
 }
 
-TEST_F(DeinstallTest, RecordsTheLogCannotOwnAreLeftAlone) {
+TEST_F(DeinstallTest, AnIdeBoundRecordNeedsACurrentIde) {
     InstallIde(16, TempPath(L"RAD9"));
-    const std::wstring work = TempPath(L"work");
-    MakeFile(work + L"\\victim\\file.txt");
-    SetCurrentDirectoryW(work.c_str());
+    // What an earlier block left must not count.
     const std::wstring log = LogOf({
-        // An IDE-bound record needs a current IDE: what an earlier block left must not count.
         Item(siSetIde, L"", 0, 0),
         Item(siRegisterPackage, L"RADStudio9\\dclvkl.bpl", dcInstall),
         Item(siSetIde, L"", 0, 0),
-        Item(siCreateDir, L"victim", 0),  // relative: would follow the current dir
-        Item(siCreateDir, L"", 0),        // empty
-        Item(siCreateRegKey, L"Software", 0, 0x80000002),
-        Item(siCreateRegKey, L"", 0, 0x80000002),
-        Item(siCreateRegKey, L"Software\\Keep", 0, 0x12345),
     });
     const std::wstring known = std::wstring(Rad9Key) + L"\\Known Packages";
     const std::wstring package = InstallDir + L"\\RADStudio9\\dclvkl.bpl";
     WriteRegString(HKEY_CURRENT_USER, known, package, L"Velkora");
-    WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value", L"1");
     CurrentProduct = 16;
     EXPECT_EQ(Walk(log), 0);
     EXPECT_EQ(Value(HKEY_CURRENT_USER, known, package.c_str()), L"Velkora");
-    EXPECT_TRUE(PathExists(work + L"\\victim\\file.txt"));
-    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value"), L"1");
 }
 
-// A link inside the installation directory goes as a link: what it points to stays.
-TEST_F(DeinstallTest, TheDirectoryUndoDoesNotFollowALink) {
-    const std::wstring outside = TempPath(L"Outside");
-    MakeFile(outside + L"\\keep.txt");
-    MakeFile(InstallDir + L"\\file.txt");
-    // Wine shows a Unix directory link as a reparse point, and only a Unix tool can make one.
-    // Wine starts a Unix process without a handle to wait on: the link is watched for instead.
-    ChildProcess link;
-    StartProcess(link, L"Z:\\bin\\ln", L"-s ../Outside link", InstallDir);
-    ASSERT_EQ(link.StartError, 0u);
-    ASSERT_TRUE(Eventually(
-        [&] {
-            return GetFileAttributesW((InstallDir + L"\\link").c_str()) ==
-                   (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
-        },
-        10000));
-    ASSERT_TRUE(PathExists(InstallDir + L"\\link\\keep.txt"));
+// A log is walked only when every record stays where an installation writes: one record that
+// reaches anything else, or a log away from the installation folder it names, refuses the whole
+// log as damaged, and even its sound record (a.pas) is not undone.
+TEST_F(DeinstallTest, ALogThatReachesOutsideTheInstallationIsRefusedWhole) {
+    const std::wstring bcb4 = TempPath(L"BCB4");
+    InstallIde(16, TempPath(L"RAD9"));
+    InstallIde(5, bcb4);
+    const std::wstring work = TempPath(L"work");
+    const std::wstring victim = work + L"\\victim\\file.txt";
+    MakeFile(victim);
+    const std::wstring tempVictim =
+        L"vktest-victim-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    MakeFile(BaseDir(dcTemp) + tempVictim);
+    MakeFile(InstallDir + L"\\a.pas");
+    MakeFile(InstallDir + L"\\help\\help_unreg.bat", "@echo ran> ..\\..\\unreg-ran.txt\r\n");
+    const std::string helpFile = "a\r\n:Link other.hlp\r\n";
+    MakeFile(bcb4 + L"\\Help\\bcb4.ohl", helpFile);
+    const std::wstring known = std::wstring(Rad9Key) + L"\\Known Packages";
+    WriteRegString(HKEY_CURRENT_USER, known, L"C:\\Other\\other.bpl", L"Other");
+    WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value", L"1");
+    WriteRegString(HKEY_LOCAL_MACHINE, HelpKey, L"other.hlp", L"C:\\Other");
+    const std::wstring foreignEntry =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLiX";
+    WriteRegString(HKEY_LOCAL_MACHINE, foreignEntry, L"DisplayName", L"Other");
+    SetCurrentDirectoryW(work.c_str());
 
-    EXPECT_EQ(Walk(LogOf({Item(siCreateDir, L"", dcInstall)})), 0);
-    EXPECT_FALSE(PathExists(InstallDir + L"\\file.txt"));
-    EXPECT_TRUE(PathExists(outside + L"\\keep.txt"));
+    const auto log = [](std::initializer_list<TScriptItem> records) {
+        std::vector<TScriptItem> items = HeaderItems();
+        items.push_back(Item(siExtractFile, L"a.pas", dcInstall));
+        items.insert(items.end(), records);
+        return ReadFileBytes(WriteUninstLog(items));
+    };
+    const std::string sound = log({});
+    const struct {
+        const wchar_t* Case;
+        std::string Bytes;
+        bool Moved;  // the log lies away from the installation folder it names
+    } rows[] = {
+        {L"relative folder", log({Item(siCreateDir, L"victim", 0)}), false},
+        {L"empty folder", log({Item(siCreateDir, L"", 0)}), false},
+        {L"up from the installation",
+         log({Item(siExtractFile, L"..\\work\\victim\\file.txt", dcInstall)}), false},
+        {L"a file no row names", log({Item(siDeleteFile, tempVictim.c_str(), dcTemp)}), false},
+        {L"foreign package",
+         log({Item(siSetIde, L"RADStudio9", 0, 16),
+              Item(siRegisterPackage, L"C:\\Other\\other.bpl", 0),
+              Item(siSetIde, L"RADStudio9", 0, 16)}),
+         false},
+        {L"foreign key", log({Item(siCreateRegKey, L"Software\\Keep", 0, 0x80000002)}), false},
+        {L"top-level key", log({Item(siCreateRegKey, L"Software", 0, 0x80000002)}), false},
+        {L"unknown root", log({Item(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x12345)}),
+         false},
+        {L"foreign WinHelp value", log({Item(siRegisterWinHelp, L"other.hlp", 0)}), false},
+        {L"foreign help text",
+         log({Item(siSetIde, L"CBuilder4", 0, 5),
+              Item(siModifyHelpFile, L"\r\n:Link other.hlp", dcIdeHelp, 3),
+              Item(siSetIde, L"CBuilder4", 0, 5)}),
+         false},
+        {L"IDE value beside the IDE key",
+         log({Item(siAddIdePath, L"x\\Search Path", 0, sfInstall)}), false},
+        {L"foreign uninstall entry",
+         Replaced(log({Item(siRegisterUninstall, L"unbrm.exe", 0)}), "vklLib", "vklLiX"), false},
+        {L"moved log", sound, true},
+        {L"moved log with the help batch", log({Item(siRegisterHelp, L"help\\help_reg.bat", 0)}),
+         true},
+    };
+    for (const auto& row : rows) {
+        const std::wstring path = row.Moved ? TempPath(L"moved.log") : InstallDir + L"\\uninst.log";
+        MakeFile(path, row.Bytes);
+        EXPECT_EQ(Walk(path), ulDamaged) << row.Case;
+        EXPECT_TRUE(PathExists(InstallDir + L"\\a.pas")) << row.Case;
+    }
+    SetCurrentDirectoryW(TempDir.c_str());
+    EXPECT_TRUE(PathExists(victim));
+    EXPECT_TRUE(PathExists(BaseDir(dcTemp) + tempVictim));
+    DeleteFileW((BaseDir(dcTemp) + tempVictim).c_str());
+    EXPECT_FALSE(PathExists(TempPath(L"unreg-ran.txt")));
+    EXPECT_EQ(ReadFileBytes(bcb4 + L"\\Help\\bcb4.ohl"), helpFile);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, known, L"C:\\Other\\other.bpl"), L"Other");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"Software\\Keep", L"Value"), L"1");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, HelpKey, L"other.hlp"), L"C:\\Other");
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, foreignEntry));
+
+    // The sound log in its place is walked.
+    MakeFile(InstallDir + L"\\uninst.log", sound);
+    EXPECT_EQ(Walk(InstallDir + L"\\uninst.log"), 0);
+    EXPECT_FALSE(PathExists(InstallDir + L"\\a.pas"));
+}
+
+// A folder of the installation replaced by a link: nothing is undone through it, the link goes
+// as a link, what it points to stays whole, and the rest of the installation still goes.
+TEST_F(DeinstallTest, TheUndoNeverActsThroughALinkedFolder) {
+    const std::wstring outside = TempPath(L"Outside");
+    for (const wchar_t* name : {L"a.pas", L"b.pas", L"Design\\c.pas", L"keep.txt"})
+        MakeFile(outside + L"\\" + name);
+    MakeFile(InstallDir + L"\\ReadMe.txt");
+    ASSERT_TRUE(MakeDirectoryLink(InstallDir, L"Source", L"../Outside"));
+    ASSERT_TRUE(PathExists(InstallDir + L"\\Source\\keep.txt"));
+
+    EXPECT_EQ(
+        Walk(LogOf({Item(siCreateDir, L"", dcInstall), Item(siCreateDir, L"Source", dcInstall),
+                    Item(siExtractFile, L"Source\\a.pas", dcInstall),
+                    Item(siCreateDir, L"Source\\Design", dcInstall),
+                    Item(siExtractFile, L"Source\\Design\\c.pas", dcInstall),
+                    Item(siDeleteFile, L"Source\\b.pas", dcInstall),
+                    Item(siExtractFile, L"ReadMe.txt", dcInstall)})),
+        0);
+    EXPECT_FALSE(PathExists(InstallDir + L"\\ReadMe.txt"));
+    for (const wchar_t* name : {L"a.pas", L"b.pas", L"Design\\c.pas", L"keep.txt"})
+        EXPECT_TRUE(PathExists(outside + L"\\" + name)) << name;
 }
 
 // The walk sits in the installation directory (the help unregistration leaves it there); one

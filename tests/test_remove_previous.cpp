@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace vktest;
 
 namespace {
@@ -95,4 +97,50 @@ TEST_F(RemovePreviousTest, AMissingEntryOrLogRemovesNothing) {
     ASSERT_TRUE(DeleteRegKeyTree(HKEY_LOCAL_MACHINE, UninstallEntry));
     EXPECT_EQ(RemovePreviousInstallation(), 0);
     EXPECT_TRUE(PathExists(previous + L"\\Source\\a.pas"));
+}
+
+// Only a log of this product that the entry names by an absolute path is walked: a log whose
+// header names another product (or another uninstall entry), and a relative path that would
+// resolve against setup.exe's own folder, remove nothing, and the new installation goes on.
+TEST_F(RemovePreviousTest, AForeignLogOrARelativeLogPathRemovesNothing) {
+    const std::wstring previous = TempPath(L"OldLib");
+    const std::wstring dir = TempPath(L"NewLib");
+    const std::wstring log = previous + L"\\uninst.log";
+    const struct {
+        const char* Case;
+        const char* From;
+        const char* To;
+        const wchar_t* UninstallString;  // null: the entry as the installation wrote it
+    } rows[] = {{"another product", "Velkora", "Velkorb", nullptr},
+                {"another entry", "vklLib", "vklLiX", nullptr},
+                {"relative path", "", "", L"unbrm.exe uninst.log"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Case);
+        InstallPrevious(previous);
+        std::string bytes = ReadFileBytes(log);
+        if (*row.From) {
+            const size_t at = bytes.find(row.From);
+            ASSERT_NE(at, std::string::npos);
+            bytes.replace(at, strlen(row.From), row.To);
+            ASSERT_TRUE(WriteFileBytes(log, bytes));
+        }
+        if (row.UninstallString) {
+            ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, UninstallEntry, L"UninstallString",
+                                       row.UninstallString));
+        }
+        // The log of this product is there, relative to the current directory.
+        ASSERT_TRUE(SetCurrentDirectoryW(previous.c_str()));
+        InstallDir = dir;
+        const std::vector<TScriptItem> items = HeaderItems();
+        {
+            TScriptProbe script(items.data(), static_cast<int>(items.size()));
+            script.Start();
+            script.RecordAll();
+        }
+        SetCurrentDirectoryW(TempDir.c_str());
+        EXPECT_TRUE(PathExists(previous + L"\\Source\\a.pas"));
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"Software\\Brightmoss\\Velkora"));
+        EXPECT_EQ(InstallDir, dir);
+        EXPECT_EQ(ReadFileBytes(dir + L"\\uninst.log").substr(0, 7), "UNBRM02");
+    }
 }

@@ -238,6 +238,46 @@ TEST_F(FileItemTest, MergeAddsNewLinesInSortOrderOnceTreatingAMissingFileAsEmpty
     EXPECT_EQ(text.size(), std::string("Alpha\r\nzulu\r\nmike\r\nalpha\r\n").size());
 }
 
+// A folder of the installation replaced by a link to another folder: no item writes or deletes
+// through it (the write fails with the error for a stopped link, the deletions pass over it) and
+// the folder it points to keeps exactly what it had.
+TEST_F(FileItemTest, NoItemWritesOrDeletesThroughALinkedFolder) {
+    const std::wstring outside = TempPath(L"Outside");
+    ASSERT_EQ(CreateDirectoryPath(outside), 0u);
+    WriteFileBytes(outside + L"\\own.pas", "keep");
+    WriteFileBytes(outside + L"\\own.als", "keep\r\n");
+    ASSERT_EQ(CreateDirectoryPath(outside + L"\\Design"), 0u);
+    WriteFileBytes(outside + L"\\Design\\c.pas", "keep");
+    WriteFileBytes(Inst(L"new.als"), "added\r\n");
+    WriteFileBytes(Inst(L"new.hpp"), "added");
+    ASSERT_TRUE(MakeDirectoryLink(InstallDir, L"Source", L"../Outside"));
+    const auto failed = [&](const std::wstring& line) {
+        return Outcome{Error(ErrorStoppedOnLink), line + L"...Fail"};
+    };
+    const std::wstring madeFail = L"Creating directory: " + Inst(L"Source\\Design") + L"...Fail. " +
+                                  SystemErrorText(ErrorStoppedOnLink);
+    EXPECT_EQ(Execute(Item(siCreateDir, L"Source\\Design", dcInstall)),
+              (Outcome{Error(ErrorStoppedOnLink), madeFail}));
+    for (const wchar_t* name : {L"Source\\own.pas", L"Source\\new.pas", L"Source"})
+        EXPECT_EQ(Execute(Item(siExtractFile, name, dcInstall, TextPayload)),
+                  failed(L"Copying file: " + Inst(name)))
+            << name;
+    EXPECT_EQ(Execute(TwoPathItem(siCopyFiles, L"new.hpp", L"Source\\")).Result,
+              Error(ErrorStoppedOnLink));
+    EXPECT_EQ(Execute(TwoPathItem(siMergeFiles, L"new.als", L"Source\\own.als")),
+              (Outcome{0, L"Merging files: " + Inst(L"new.als") + L", " + Inst(L"Source\\own.als") +
+                              L"...Fail"}));
+    Execute(Item(siDeleteFile, L"Source\\own.pas", dcInstall));
+    Execute(Item(siDeleteFiles, L"Source\\*.*", dcInstall));
+    EXPECT_EQ(Execute(Item(siClearDir, L"Source\\Design", dcInstall)).Line,
+              L"Clearing directory: " + Inst(L"Source\\Design") + L"...Fail");
+    EXPECT_EQ(DirectoryEntries(outside),
+              (std::vector<std::wstring>{L"Design", L"own.als", L"own.pas"}));
+    EXPECT_EQ(DirectoryEntries(outside + L"\\Design"), std::vector<std::wstring>{L"c.pas"});
+    EXPECT_EQ(ReadFileBytes(outside + L"\\own.pas"), "keep");
+    EXPECT_EQ(ReadFileBytes(outside + L"\\own.als"), "keep\r\n");
+}
+
 TEST_F(FileItemTest, RunFileWaitsForTheProgramAndSetCurrentDirLogsNothing) {
     ASSERT_EQ(ExtractResourceFile(static_cast<int>(Version2005), Inst(L"tool.exe")), 0u);
     EXPECT_EQ(Execute(Item(siSetCurrentDir, L"", dcInstall)), (Outcome{0, L""}));

@@ -83,4 +83,17 @@ TEST_F(HelpItemsTest, RegisterHelpRunsTheBatchInTheHelpDirectory) {
     EXPECT_EQ(script.LogString(), L"");
 }
 
+// cmd expands %NAME% anywhere in its command line: the help batch below a folder named like a
+// variable, with the other characters cmd treats specially, still runs (its output shows it).
+TEST_F(HelpItemsTest, RegisterHelpRunsTheBatchWhateverItsFolderIsCalled) {
+    InstallDir = TempPath(L"Velkora %OS% ^&! (x)");
+    ASSERT_EQ(CreateDirectoryPath(InstallDir + L"\\Help"), 0u);
+    ASSERT_TRUE(WriteFileBytes(InstallDir + L"\\Help\\help_reg.bat", "@echo ran> ran.txt\r\n"));
+    THandlerProbe script({Row(siRegisterHelp, L"help\\help_reg.bat", 0, 0)});
+    EXPECT_EQ(script.Run(0), 0);
+    EXPECT_EQ(script.LogString(),
+              L"Register help: " + InstallDir + L"\\help\\help_reg.bat...Success");
+    EXPECT_EQ(ReadFileBytes(InstallDir + L"\\Help\\ran.txt"), "ran\r\n");
+}
+
 }  // namespace

@@ -39,6 +39,15 @@ TEST_F(IdeItemsTest, RegisterPackageListsThePackageAndAddsItsDirectoryOnce) {
     THandlerProbe script({Row(siRegisterPackage, L"BDS2006\\dclvkl2006.bpl", 0, dcInstall)});
     const std::wstring package = InstallDir + L"\\BDS2006\\dclvkl2006.bpl";
     const std::wstring dir = InstallDir + L"\\BDS2006";
+    // A package that was not built is neither listed nor added to the search path.
+    SetValue(Bds2006 + L"\\Library", L"Search Path", L"$(BDS)\\Lib");
+    EXPECT_EQ(script.Run(0), -5);
+    EXPECT_EQ(script.LogString(), L"Registering package: " + package + L"...Fail");
+    EXPECT_EQ(Value(Bds2006 + L"\\Known Packages", package), L"<none>");
+    EXPECT_EQ(Value(Bds2006 + L"\\Library", L"Search Path"), L"$(BDS)\\Lib");
+
+    ASSERT_EQ(CreateDirectoryPath(dir), 0u);
+    ASSERT_TRUE(WriteFileBytes(package, "package"));
     const std::wstring line = L"Registering package: " + package + L"...Success";
     // Presence ignores case (InstallDir has capitals).
     const std::wstring lower = LowerCase(dir);
@@ -72,6 +81,8 @@ TEST_F(IdeItemsTest, OnlyBds2007To2010AreToldToReloadTheirOptions) {
         const std::wstring key = BorlandProducts[index].RegKey;
         SetValue(key + L"\\Library", L"Search Path", L"");
         THandlerProbe script({Row(siRegisterPackage, L"BDS\\p.bpl", 0, dcInstall)});
+        ASSERT_EQ(CreateDirectoryPath(InstallDir + L"\\BDS"), 0u);
+        ASSERT_TRUE(WriteFileBytes(InstallDir + L"\\BDS\\p.bpl", "package"));
         EXPECT_EQ(script.Run(0), 0);
         EXPECT_EQ(Value(key + L"\\Globals", L"ForceEnvOptionsUpdate"),
                   index >= 12 && index <= 14 ? L"1" : L"<none>")

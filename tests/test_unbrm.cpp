@@ -1,6 +1,5 @@
-// unbrm.exe as a program under Wine. The child process sees the prefix's real registry, so the
-// logs here name only a key made for the test below the tests' own scratch key, which other tests
-// leave out of their registry comparisons; the uninstall entry's removal is tested in-process.
+// unbrm.exe as a program under Wine, in a fresh copy of the ready prefix (the child sees the
+// prefix's real registry): the logs name the product's own key, as an installation's do.
 #include "product/UUtils.h"
 #include "script/UScriptItems.h"
 #include "support/UHandles.h"
@@ -45,14 +44,14 @@ protected:
         FInstall = FRoot + L"\\Velkora Lib";
         FCopies = FRoot + L"\\tmp";
         FEntryName = L"vklLibTest-" + unique;
-        FProductKey = L"Software\\VelkoraTests\\unbrm-" + unique + L"\\Velkora";
+        FProductKey = L"Software\\Brightmoss\\Velkora";
         ASSERT_EQ(CreateDirectoryPath(FInstall + L"\\Source"), 0u);
         ASSERT_EQ(CreateDirectoryPath(FCopies), 0u);
         ASSERT_TRUE(CopyFileW((BuildDir() + L"\\unbrm.exe").c_str(),
                               (FInstall + L"\\unbrm.exe").c_str(), FALSE));
         ASSERT_TRUE(WriteFileBytes(FInstall + L"\\Source\\a.pas", "unit a;"));
-        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, FProductKey, L"Version", L"4.07"));
-        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, FProductKey + L"\\Options", L"A", L"1"));
+        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, FProductKey, L"Version", L"4.07"));
+        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, FProductKey + L"\\Options", L"A", L"1"));
         ASSERT_TRUE(WriteFileBytes(LogPath(), Log()));
         // The copy goes below the test's own directory, where the test can watch it.
         FSavedTmp = EnvironmentValue(L"TMP");
@@ -63,13 +62,13 @@ protected:
     void TearDown() override {
         SetEnvironmentVariableW(L"TMP", FSavedTmp.empty() ? nullptr : FSavedTmp.c_str());
         SetEnvironmentVariableW(L"TEMP", FSavedTemp.empty() ? nullptr : FSavedTemp.c_str());
-        DeleteRegKeyTree(HKEY_CURRENT_USER, FProductKey);
+        DeleteRegKeyTree(HKEY_LOCAL_MACHINE, FProductKey);
         RemoveTree(FRoot);
     }
 
     std::wstring LogPath() const { return FInstall + L"\\uninst.log"; }
 
-    std::string Log() const {
+    std::string Log(const std::string& extra = {}) const {
         std::string log(UninstLogMagic, UninstMagicSize);
         const std::pair<uint32_t, std::wstring> header[] = {{1, L"Velkora"},
                                                             {2, L"4.07"},
@@ -85,8 +84,8 @@ protected:
         log += Record(siExtractFile, 0, dcInstall, L"Source\\a.pas");
         // The uninstaller itself has no undo of its own: the directory tree takes it.
         log += Record(siExtractFileIfNewer, 0, dcInstall, L"unbrm.exe");
-        log += Record(siCreateRegKey, 0x80000001, 0, FProductKey);
-        return log;
+        log += Record(siCreateRegKey, 0x80000002, 0, FProductKey);
+        return log + extra;
     }
 
     // Starts the uninstaller on the log, in the installation directory.
@@ -106,11 +105,11 @@ protected:
     }
 
     bool Removed() const {
-        return !PathExists(FInstall) && !KeyExists(HKEY_CURRENT_USER, FProductKey);
+        return !PathExists(FInstall) && !KeyExists(HKEY_LOCAL_MACHINE, FProductKey);
     }
     bool Untouched() const {
         return PathExists(FInstall + L"\\Source\\a.pas") && PathExists(FInstall + L"\\unbrm.exe") &&
-               KeyExists(HKEY_CURRENT_USER, FProductKey);
+               KeyExists(HKEY_LOCAL_MACHINE, FProductKey);
     }
 
     std::wstring FRoot, FInstall, FCopies, FEntryName, FProductKey, FSavedTmp, FSavedTemp;
@@ -161,4 +160,21 @@ TEST_F(UnbrmProgram, SilentRemovalRejectsADamagedLogThenRemovesTheInstallation) 
     ASSERT_TRUE(WriteFileBytes(LogPath(), Log()));
     EXPECT_EQ(RunSilently(L"uninst.log"), 0u);
     EXPECT_TRUE(Eventually([&] { return Removed() && DirectoryIsEmpty(FCopies); }, 20000));
+}
+
+// A sound log with one record more that reaches outside what an installation writes is refused
+// as a damaged one: nothing is removed, neither the installation nor what the record names.
+TEST_F(UnbrmProgram, SilentRemovalRefusesALogThatReachesOutsideTheInstallation) {
+    const std::wstring outside = FRoot + L"\\user.txt";
+    const std::wstring foreignKey = L"Software\\OtherVendor\\Product";
+    ASSERT_TRUE(WriteFileBytes(outside, "the user's own"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, foreignKey, L"Version", L"1"));
+    for (const std::string& hostile : {Record(siExtractFile, 0, dcInstall, L"..\\user.txt"),
+                                       Record(siCreateRegKey, 0x80000002, 0, foreignKey)}) {
+        ASSERT_TRUE(WriteFileBytes(LogPath(), Log(hostile)));
+        EXPECT_EQ(RunSilently(LogPath()), 2u);
+        EXPECT_TRUE(Untouched());
+        EXPECT_EQ(ReadFileBytes(outside), "the user's own");
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, foreignKey));
+    }
 }

@@ -77,7 +77,7 @@ TEST_F(FilesTest, DeleteTreeNeverEntersALink) {
     const std::wstring link = TempPath(L"tree\\link");
     auto linkAttributes = [&] { return GetFileAttributesW(link.c_str()); };
     ChildProcess ln, rm;
-    StartProcess(ln, L"Z:\\bin\\ln", L"-s ../target tree/link");
+    StartProcess(ln, HostPath(L"/bin/ln"), L"-s ../target tree/link");
     ASSERT_TRUE(Eventually([&] { return linkAttributes() == 0x410; }, 10000)) << ln.StartError;
     // Wine's RemoveDirectoryW acts on a link's target, so it cannot remove the link itself: what
     // is checked is that the target is never entered, as the tree's root or inside the tree.
@@ -85,7 +85,7 @@ TEST_F(FilesTest, DeleteTreeNeverEntersALink) {
     DeleteTree(link, false);
     DeleteTree(TempPath(L"tree"), false);
     EXPECT_EQ(ReadFileBytes(TempPath(L"target\\keep.txt")), "1") << "the link's target was entered";
-    StartProcess(rm, L"Z:\\bin\\rm", L"tree/link");
+    StartProcess(rm, HostPath(L"/bin/rm"), L"tree/link");
     EXPECT_TRUE(Eventually([&] { return linkAttributes() == INVALID_FILE_ATTRIBUTES; }, 10000));
 }
 

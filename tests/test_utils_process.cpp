@@ -43,6 +43,20 @@ TEST_F(ProcessTest, RunsABatchFileThroughTheSystemCommandInterpreter) {
     EXPECT_EQ(ReadFileBytes(TempPath(L"Help Dir\\out.txt")), "first arg second\r\n");
 }
 
+// cmd would expand "%OS%" in the path it is given: such a batch file runs only from the current
+// directory, named by its file name; elsewhere it is refused and nothing runs.
+TEST_F(ProcessTest, ABatchPathNamingAVariableRunsOnlyFromTheCurrentDirectory) {
+    const std::wstring dir = TempPath(L"%OS% ^&! dir");
+    ASSERT_EQ(CreateDirectoryPath(dir), 0u);
+    const std::wstring batch = dir + L"\\job.bat";
+    ASSERT_TRUE(WriteFileBytes(batch, "@echo %~1> out.txt\r\n"));
+    EXPECT_EQ(RunAndWait(batch, L"one"), DWORD(ERROR_INVALID_NAME));
+    EXPECT_FALSE(PathExists(TempPath(L"out.txt")));
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+    EXPECT_EQ(RunAndWait(batch, L"one"), 0u);
+    EXPECT_EQ(ReadFileBytes(dir + L"\\out.txt"), "one\r\n");
+}
+
 TEST_F(ProcessTest, ProductVersionIsReadNotTheFileVersionAndNoResourceAnswersZero) {
     DWORD high = 1, low = 1;
     EXPECT_TRUE(GetFileProductVersion(Tool, high, low));

@@ -16,7 +16,6 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/vk-bench.XXXXXX")"
 vk_start_server
 
 setup="$RUN_BUILD_DIR/setup.exe"
-winpath() { echo "Z:${1//\//\\}"; }
 
 # The NSIS installer installs the very tree that setup.exe /X writes.
 mkdir -p "$work/reference"
@@ -47,7 +46,7 @@ time_run() {
 }
 best() { printf '%s\n' "$@" | sort -g | head -1; }
 run_velkora() { (cd "$1" && wine "$setup" /X); }
-run_nsis() { wine "$work/nsis-setup.exe" /S "/D=$(winpath "$1")"; }
+run_nsis() { wine "$work/nsis-setup.exe" /S "/D=$(vk_windows_path "$1")"; }
 
 # The two alternate, so that a load on the machine weighs on both alike; the best run counts.
 velkora_times=()

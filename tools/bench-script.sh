@@ -18,5 +18,5 @@ echo "wine process, start to end: $(( (end - start) / 1000000 )) ms"
 # The full installation with test IDEs whose packages the stand-in build tools build: it writes
 # to the registry and the system directory, so it runs in a fresh copy of the prefix.
 cmake --build "$RUN_BUILD_DIR" --target bench_install >/dev/null
-standin="Z:$(echo "$RUN_BUILD_DIR/fixtures/standin_tool_0.exe" | tr / '\\')"
+standin="$(vk_windows_path "$RUN_BUILD_DIR/fixtures/standin_tool_0.exe")"
 "$(dirname "$0")/in-fresh-prefix.sh" "$RUN_BUILD_DIR" "$RUN_BUILD_DIR/tests/bench_install.exe" "$standin"

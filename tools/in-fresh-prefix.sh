@@ -9,7 +9,7 @@ source "$(dirname "$0")/wine-env.sh"
 build_dir="$1"
 shift
 ready="$build_dir/wineprefix-ready"
-if [ ! -f "$ready/.vk-ready" ]; then
+if ! vk_prefix_is_ready "$ready"; then
   echo "in-fresh-prefix: no ready prefix at $ready (run tools/test.sh)" >&2
   exit 2
 fi

@@ -26,9 +26,8 @@ sleep 1
 out="$VK_ROOT/screenshots"
 mkdir -p "$out"
 rm -f "$out"/page*.bmp "$out"/page*.png
-to_windows() { echo "Z:${1//\//\\}"; }
-wine "$RUN_BUILD_DIR/tests/wizard_tour.exe" "$(to_windows "$RUN_BUILD_DIR/setup.exe")" \
-  "$(to_windows "$out")" 'C:\Velkora Tour' >/dev/null 2>&1 </dev/null || echo "the walk ended early"
+wine "$RUN_BUILD_DIR/tests/wizard_tour.exe" "$(vk_windows_path "$RUN_BUILD_DIR/setup.exe")" \
+  "$(vk_windows_path "$out")" 'C:\Velkora Tour' >/dev/null 2>&1 </dev/null || echo "the walk ended early"
 for bmp in "$out"/page*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -45,6 +45,32 @@ unset DISPLAY
 
 export VK_READY_PREFIX="$RUN_BUILD_DIR/wineprefix-ready"
 
+# A new prefix reaches the host: the profile's folders (Desktop, Documents, Downloads, ...) are
+# links to $HOME and Z: maps "/", so a wrong deletion under test would delete the machine's own
+# files. Real folders and no drive outside the prefix keep every test inside it; Windows
+# programs reach the build and source trees through Wine's \\?\unix namespace instead.
+vk_confine_prefix() {
+  local prefix="$1" link
+  rm -f "$prefix/dosdevices/z:"
+  # Templates lies deeper than the others (AppData\Roaming\Microsoft\Windows).
+  find "$prefix/drive_c/users" -type l | while IFS= read -r link; do
+    rm "$link"
+    mkdir "$link"
+  done
+}
+
+# A host path as Windows programs under Wine reach it (the prefixes have no drive for it).
+vk_windows_path() {
+  local path="${1//\//\\}"
+  echo "\\\\?\\unix$path"
+}
+
+# A prefix made by an older recipe (one that still reached the host, say) is made again.
+VK_PREFIX_RECIPE=3
+vk_prefix_is_ready() {
+  [ "$(cat "$1/.vk-ready" 2>/dev/null)" = "$VK_PREFIX_RECIPE" ]
+}
+
 # Creates a prefix: null graphics driver, Wine's own fonts (so "MS Sans Serif" keeps its
 # metrics), and a finished boot. Marked ready at the end, so a broken one is made again.
 vk_make_prefix() {
@@ -59,19 +85,20 @@ vk_make_prefix() {
     cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
     wineserver -w
   )
+  vk_confine_prefix "$prefix"
   # Marked ready only when the boot made the Windows tree: a failed boot is made again next
   # time instead of being copied into every test.
   if [ ! -f "$prefix/system.reg" ] || [ ! -f "$prefix/drive_c/windows/Fonts/sserife.fon" ]; then
     echo "wine-env: could not make the Wine prefix at $prefix" >&2
     return 1
   fi
-  touch "$prefix/.vk-ready"
+  echo "$VK_PREFIX_RECIPE" >"$prefix/.vk-ready"
 }
 
 # The pristine prefix: made once per build directory and never run in, so every copy of it
 # starts from the same machine state.
 vk_ensure_ready_prefix() {
-  if [ ! -f "$VK_READY_PREFIX/.vk-ready" ]; then
+  if ! vk_prefix_is_ready "$VK_READY_PREFIX"; then
     vk_make_prefix "$VK_READY_PREFIX"
   fi
 }
@@ -99,7 +126,7 @@ vk_make_x11_prefix() {
 
 # The prefix at $WINEPREFIX, copied from the pristine one when it has none yet.
 vk_ensure_prefix() {
-  if [ ! -f "$WINEPREFIX/.vk-ready" ]; then
+  if ! vk_prefix_is_ready "$WINEPREFIX"; then
     vk_copy_ready_prefix "$WINEPREFIX"
   fi
 }

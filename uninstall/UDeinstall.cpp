@@ -5,6 +5,7 @@
 #include "product/UUtils.h"
 #include "script/UScriptItems.h"
 #include "support/UHandles.h"
+#include "uninstall/ULogConfinement.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -106,7 +107,9 @@ void UndoModifyHelpFile(const TUninstRecord& record, const std::wstring& text) {
     // An IDE gone since the installation has no RootDir: its help file is no longer known.
     const std::wstring path = JoinPath(BaseDir(record.DirCode), fileName);
     std::string data;
-    if (!IsAbsolutePath(path) || !ReadWholeFile(path, data))
+    // The file is rewritten in place: neither it nor a folder below the IDE's root may be a link.
+    if (!IsAbsolutePath(path) || PassesThroughLink(LinkRoot(record.DirCode), path, true) ||
+        !ReadWholeFile(path, data))
         return;
     const std::string inserted = ToAnsi(text);
     const int at = FindTextA(LowerCaseA(data), LowerCaseA(inserted));
@@ -143,17 +146,15 @@ std::wstring WithoutDevicePrefix(const std::wstring& path) {
     return path.substr(4);
 }
 
-// Full, long-name, lower-case form without trailing separators, for comparing directories;
-// empty when the full path cannot be formed (an unresolved ".." could hide anything).
+// Normalised, long-name, lower-case form without trailing separators, for comparing
+// directories; empty when the full path cannot be formed (an unresolved ".." could hide
+// anything).
 std::wstring ComparableDirectory(const std::wstring& path) {
-    const std::wstring plain = WithoutDevicePrefix(path);
-    wchar_t full[MAX_PATH * 2];
-    DWORD length = GetFullPathNameW(plain.c_str(), MAX_PATH * 2, full, nullptr);
-    if (length == 0 || length >= MAX_PATH * 2)
+    std::wstring result = NormalizePath(WithoutDevicePrefix(path));
+    if (result.empty())
         return {};
-    std::wstring result(full, length);
     wchar_t longName[MAX_PATH * 2];
-    length = GetLongPathNameW(result.c_str(), longName, MAX_PATH * 2);
+    const DWORD length = GetLongPathNameW(result.c_str(), longName, MAX_PATH * 2);
     if (length > 0 && length < MAX_PATH * 2)
         result.assign(longName, length);
     while (!result.empty() && IsSeparator(result.back()))
@@ -208,16 +209,22 @@ void LeaveDirectoryTree(const std::wstring& tree) {
         SetCurrentDirectoryW((DirectoryOf(ComparableDirectory(tree)) + L"\\").c_str());
 }
 
-void UndoCreateDir(const std::wstring& path) {
-    if (IsProtectedDirectory(path))
+// The tree goes unless it is protected or reached through a linked folder; a link in the tree's
+// own place goes as the link (DeleteTree).
+void UndoCreateDir(int dirCode, const std::wstring& path) {
+    if (IsProtectedDirectory(path) || PassesThroughLink(LinkRoot(dirCode), path, false))
         return;
     LeaveDirectoryTree(path);
     DeleteTree(path, false);
 }
 
 DWORD UndoRegisterHelp() {
+    const std::wstring batch = JoinPath(InstallDir, L"help\\help_unreg.bat");
+    // A batch reached through a link is not the installation's own: passed over, the walk goes on.
+    if (PassesThroughLink(InstallDir, batch, true))
+        return 0;
     SetCurrentDirectoryW(JoinPath(InstallDir, L"help").c_str());
-    const DWORD result = RunAndWait(JoinPath(InstallDir, L"help\\help_unreg.bat"), L"");
+    const DWORD result = RunAndWait(batch, L"");
     SetCurrentDirectoryW(InstallDir.c_str());
     return result;
 }
@@ -324,7 +331,7 @@ int TDeinstall::PrepareUninstFile(const std::wstring& fileName) {
         std::string version;
         if (CheckUninstMagic(bytes, version) != ulOk)
             return ulBadMagic;
-        if (ValidateUninstLog(bytes) != ulOk)
+        if (ValidateUninstLog(bytes) != ulOk || !IsLogConfined(bytes, fileName))
             return ulDamaged;
         FUnInstFileVersion = version;
         Buf = std::move(bytes);
@@ -441,15 +448,15 @@ DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
         }
         return 0;
     case siModifyHelpFile:
-    case 0x0019: UndoModifyHelpFile(record, text); return 0;
+    case ukModifyHelpFileAlias: UndoModifyHelpFile(record, text); return 0;
     case siDeleteFile:
     case siExtractFile:
     case siExtractFileIfAbsent:
     case siCopyFileTo:
         // A record below an IDE that has gone since gives a relative path: whatever it names
-        // in the current directory is not the installed file.
-        if (IsAbsolutePath(path))
-            DeleteFileW(path.c_str());
+        // in the current directory is not the installed file. Nor is a file in a linked folder.
+        if (IsAbsolutePath(path) && !PassesThroughLink(LinkRoot(record.DirCode), path, false))
+            DeleteFileOrLink(path);
         return 0;
     case siRegisterWinHelp: DeleteRegValue(HKEY_LOCAL_MACHINE, sWindowsHelpKey, text); return 0;
     case siCreateRegKey:
@@ -476,7 +483,7 @@ DWORD TDeinstall::UndoRecord(const TUninstRecord& record) {
         CurrentProduct = static_cast<int>(record.Code);
         CurrentProductDir = text;
         return 0;
-    case siCreateDir: UndoCreateDir(path); return 0;
+    case siCreateDir: UndoCreateDir(record.DirCode, path); return 0;
     case siRegisterUninstall:
         // Without the entry's name the key path would be the whole Windows uninstall key. Only
         // the entry goes: the uninstall key above it is the system's, even when it is empty.

@@ -18,8 +18,9 @@ public:
     TDeinstall& operator=(const TDeinstall&) = delete;
 
     // Loads and checks the whole log: 0 = loaded and sound; ulCannotOpen (-2), ulEmpty (-3),
-    // ulBadMagic (-4), or ulDamaged (-5) for records that would lead outside the file or an
-    // incomplete header. Nothing is kept of a rejected log.
+    // ulBadMagic (-4), or ulDamaged (-5) for records that would lead outside the file, an
+    // incomplete header, or records that reach outside what an installation writes
+    // (IsLogConfined). Nothing is kept of a rejected log.
     int PrepareUninstFile(const std::wstring& fileName);
     // Shows the walk's progress in this dialog (0: none). Always 0.
     int SetDialogHandle(HWND dialog);

@@ -48,13 +48,15 @@ int RemovePreviousInstallation() {
             !ReadRegString(HKEY_LOCAL_MACHINE, entry, L"UninstallString", uninstallString) ||
             uninstallString.empty())
             return 0;
+        // A relative path would be resolved against wherever setup.exe was started.
         const std::wstring logPath = UninstallLogPathOf(uninstallString);
-        if (logPath.empty())
+        if (!IsAbsolutePath(logPath))
             return 0;
 
         InstallDirGuard keepInstallDir;
         TDeinstall deinstall;
-        if (deinstall.PrepareUninstFile(logPath) == 0 && deinstall.PrepareDeinstall() == 0)
+        if (deinstall.PrepareUninstFile(logPath) == 0 && deinstall.PrepareDeinstall() == 0 &&
+            NamesThisProduct(deinstall.ProductName, deinstall.ProductIntName))
             deinstall.DoDeinstall();
     } catch (const std::exception&) {
         // Out of memory: the new installation goes on over whatever is left.

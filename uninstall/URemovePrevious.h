@@ -9,5 +9,6 @@ std::wstring UninstallLogPathOf(const std::wstring& uninstallString);
 
 // Reads the product's Windows uninstall entry and undoes, without a window and without partial
 // mode, the installation its log records. InstallDir is the same afterwards. Nothing is removed
-// when the entry or its log is missing or the log is rejected. Always 0.
+// when the entry or its log is missing, the log path is not absolute, the log is rejected or its
+// header names another product. Always 0.
 int RemovePreviousInstallation();

@@ -1,5 +1,6 @@
 #include "uninstall/UUninstLog.h"
 
+#include "product/UConst.h"
 #include "product/UUtils.h"
 #include "script/UScriptItems.h"
 
@@ -111,6 +112,11 @@ int CheckUninstMagic(TLogBytes log, std::string& version) {
 
 bool TUninstHeader::Complete() const {
     return (CodesSeen & RequiredCodes) == RequiredCodes && !InstallDir.empty();
+}
+
+bool NamesThisProduct(const std::wstring& productName, const std::wstring& entryName) {
+    return LowerCase(productName) == LowerCase(sProductName) &&
+           LowerCase(entryName) == LowerCase(sUninstallEntryName);
 }
 
 TUninstHeader ParseUninstHeader(TLogBytes log) {

@@ -17,6 +17,8 @@ constexpr size_t UninstMagicSize = 7;
 constexpr size_t UninstRecordOverhead = 16;  // every field but the text
 constexpr size_t UninstMaxTextBytes = 0xFFFF - UninstRecordOverhead;
 constexpr uint32_t ukKeepOnPartial = 0x20000;  // Kind bit: a partial uninstall keeps the record
+// An item type of no table row that older logs hold; undone as siModifyHelpFile.
+constexpr uint16_t ukModifyHelpFileAlias = 0x0019;
 
 inline constexpr wchar_t sInstallLogName[] = L"install.log";
 inline constexpr wchar_t sUninstLogName[] = L"uninst.log";
@@ -80,6 +82,10 @@ struct TUninstHeader {
     // directory to resolve the records against.
     bool Complete() const;
 };
+
+// True when a header's product name (code 1) and uninstall entry name (code 7) are this
+// product's, letter case aside: a log of another product is never walked in its place.
+bool NamesThisProduct(const std::wstring& productName, const std::wstring& entryName);
 
 // Reads the product-information records that follow the magic. Without a code 6 record the walk
 // runs forward from the first record of another type to the end of the log.

@@ -13,6 +13,12 @@ prefix="$1" def="$2" dll="$3" out="$4"
 lib="$(basename "$out")"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+# The definition files carry the 32-bit stdcall names (Name@bytes); 64-bit Windows has one
+# calling convention and undecorated names, which the decorated ones would not match.
+if [[ "$prefix" == x86_64-* ]]; then
+  sed -E 's/@[0-9]+[[:space:]]*$//' "$def" >"$work/undecorated.def"
+  def="$work/undecorated.def"
+fi
 cd "$work"
 "$prefix-dlltool" --kill-at --input-def "$def" --dllname "$dll" --output-delaylib "$lib"
 members=$("$prefix-ar" t "$lib")
