@@ -526,7 +526,7 @@ DWORD WaitKeepingWindowsAlive(HANDLE handle, DWORD timeoutMs) {
             const ULONGLONG elapsed = GetTickCount64() - start;
             if (elapsed >= timeoutMs)
                 return handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0 ? WAIT_OBJECT_0
-                                                                                  : WAIT_TIMEOUT;
+                                                                                 : WAIT_TIMEOUT;
             slice = static_cast<DWORD>(std::min<ULONGLONG>(slice, timeoutMs - elapsed));
         }
         const DWORD woken = MsgWaitForMultipleObjects(handleCount, &handle, FALSE, slice,
@@ -552,7 +552,9 @@ DWORD RunHidden(const std::wstring& application, const std::wstring& commandLine
     KernelHandle output;
     std::vector<BYTE> attributeBytes;
     struct AttributeListDeleter {
-        void operator()(LPPROC_THREAD_ATTRIBUTE_LIST list) const { DeleteProcThreadAttributeList(list); }
+        void operator()(LPPROC_THREAD_ATTRIBUTE_LIST list) const {
+            DeleteProcThreadAttributeList(list);
+        }
     };
     std::unique_ptr<std::remove_pointer_t<LPPROC_THREAD_ATTRIBUTE_LIST>, AttributeListDeleter>
         attributes;

@@ -251,8 +251,7 @@ int TScript::ItemDoScript() {
 }
 
 std::wstring TScript::ItemErrorText(int errorCode) const {
-    const std::wstring text =
-        ScriptErrorText(FCurrent, errorCode, ItemIdOf(GetItem()), FLogText);
+    const std::wstring text = ScriptErrorText(FCurrent, errorCode, ItemIdOf(GetItem()), FLogText);
     // The note comes after the cut text, so a long log line cannot hide it.
     return FErrorNote.empty() ? text : text + L"\r\n" + FErrorNote;
 }

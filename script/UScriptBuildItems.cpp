@@ -48,9 +48,8 @@ int LowestBitIndex(uint32_t mask) {
 // "45 s" for the shipped bound; a bound of part seconds (tests only) in milliseconds.
 std::wstring DurationText(DWORD milliseconds) {
     constexpr DWORD MsPerSecond = 1000;
-    return milliseconds % MsPerSecond == 0
-               ? std::to_wstring(milliseconds / MsPerSecond) + L" s"
-               : std::to_wstring(milliseconds) + L" ms";
+    return milliseconds % MsPerSecond == 0 ? std::to_wstring(milliseconds / MsPerSecond) + L" s"
+                                           : std::to_wstring(milliseconds) + L" ms";
 }
 
 void AppendLine(const FileHandle& file, const std::wstring& line) {
@@ -97,9 +96,9 @@ int TScript::DoCompilePackage() {
         return static_cast<int>(error);
     }
     // A tool still running after the bound keeps running; its package check follows.
-    AppendLine(log, run.Ended ? L"Exit code: " + std::to_wstring(run.ExitCode)
-                              : L"Exit code: none, still running after " +
-                                    DurationText(BuildTimeoutMs));
+    AppendLine(log, run.Ended
+                        ? L"Exit code: " + std::to_wstring(run.ExitCode)
+                        : L"Exit code: none, still running after " + DurationText(BuildTimeoutMs));
     if (log)
         FBuildLog = logPath;
     FLogText = L"Compiling package: " + project + L"...Success";
@@ -113,8 +112,7 @@ FileHandle TScript::OpenBuildLog(const std::wstring& path, const std::wstring& c
     // Readable while the tool writes it; the log of an earlier run is replaced. A tool of this
     // run that outlived its bound may still hold it open for writing.
     FileHandle log(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr,
-                               again ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr, again ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                nullptr));
     if (!log)
         return log;

@@ -101,8 +101,8 @@ TEST_F(InterpreterTest, CopyOnlyRunsFileAndControlItemsButNoIdeItems) {
         Block(siIfItems, 0x10), CreateDir(L"made"), Block(siEndIfItems, 0x10),
         Item(siSetIde, L"BDS2006", 0, 11),
         // A file item, but the package it copies was never built: nothing to do, no error.
-        TScriptItem{siCopyFileTo, 0, L"BDS2006\\vkl2006.bpl", 0, dcInstall, nullptr, nullptr, 0,
-                    0, &PackageFiles[3]}};
+        TScriptItem{siCopyFileTo, 0, L"BDS2006\\vkl2006.bpl", 0, dcInstall, nullptr, nullptr, 0, 0,
+                    &PackageFiles[3]}};
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
     EXPECT_TRUE(FileExists(Inst(L"keep.txt")));
     EXPECT_FALSE(PathExists(Inst(L"skipped")));

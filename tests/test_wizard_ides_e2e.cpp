@@ -90,8 +90,8 @@ protected:
         EXPECT_TRUE(Eventually([&] { return Visible(wizard, idcPageText); }, PageTimeoutMs));
         Click(wizard, idcNext);
         HWND list = GetDlgItem(wizard, idcProductList);
-        EXPECT_TRUE(Eventually([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 23; },
-                               PageTimeoutMs));
+        EXPECT_TRUE(
+            Eventually([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 23; }, PageTimeoutMs));
         // Rows 16 (RAD Studio 2009) and 0 (RAD Studio 11) are detected and preselected.
         EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 0, 0), 1);
         EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 15, 0), 1);

@@ -18,7 +18,7 @@ namespace {
 
 const wchar_t* const LineBreaks = L"\r\n\r\n";
 constexpr size_t ProgressPageNumber = 5;
-constexpr size_t EditLimit = 260;      // characters read back from the directory edit box
+constexpr size_t EditLimit = 260;  // characters read back from the directory edit box
 
 bool EndsWithSeparator(const std::wstring& path) {
     return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
