@@ -3,6 +3,7 @@
 #include "entry/UCommandLine.h"
 #include "product/UConst.h"
 #include "product/UProducts.h"
+#include "product/URunningIdes.h"
 #include "product/UUtils.h"
 #include "script/UScript.h"
 #include "support/UHandles.h"
@@ -43,20 +44,25 @@ void ResolveDirectory() {
     InstallDir = DirectoryFromEdit(StartDirectory(ReadPrevInstallPath()));
 }
 
+// The ready page's check without its box: a running IDE the run would change ends the run.
+TStepResult RefuseRunningIdes() {
+    const std::vector<TRunningIde> running = FindRunningIdes(IdesChangedByRun());
+    if (running.empty())
+        return {};
+    return {exIdeRunning, RunningIdeText(running.front())};
+}
+
 // The progress page's run without its window: an item error goes to install.log with the text of
 // the wizard's error box, and the run goes on. Answers the number of failed items.
 int RunScript() {
     TScript script;
     script.Start();
-    int failed = 0;
     for (; script.Current() < script.Count(); script.SetCurrent(script.Current() + 1)) {
         const int error = script.ItemDoScript();
-        if (error != 0) {
-            ++failed;
-            script.WriteLog(ScriptItemErrorText(script, error));
-        }
+        if (error != 0)
+            script.WriteLog(script.ItemErrorText(error));
     }
-    return failed;
+    return script.FailedItemCount();
 }
 
 // The finish page without its window, then the outcome.
@@ -76,9 +82,11 @@ TStepResult InstallSilently() {
     if (result.Failed())
         return result;
     ResolveDirectory();
-    // The checks of the machine come here, each ending the run before anything changes: the
-    // target-folder rules (exDirRefused), a running IDE the run would change (exIdeRunning),
-    // another setup or uninstaller at work (exSetupRunning).
+    // The checks of the machine, each ending the run before anything changes: the
+    // target-folder rules (exDirRefused), another setup or uninstaller at work (exSetupRunning).
+    result = RefuseRunningIdes();
+    if (result.Failed())
+        return result;
     return FinishInstallation(RunScript());
 }
 

@@ -4,7 +4,10 @@
 #include "product/UProducts.h"
 #include "support/UHandles.h"
 
+#include <algorithm>
 #include <climits>
+#include <memory>
+#include <type_traits>
 #include <vector>
 
 using handles::FileHandle;
@@ -588,7 +591,96 @@ std::wstring CurrentDirectory() {
 
 // ---- Processes and versions ----
 
-DWORD RunAndWait(const std::wstring& program, const std::wstring& params) {
+DWORD WaitKeepingWindowsAlive(HANDLE handle, DWORD timeoutMs) {
+    // Waking at least this often keeps Windows from calling the window "Not Responding" even
+    // when nothing needs painting.
+    constexpr DWORD WakeIntervalMs = 250;
+    const ULONGLONG start = GetTickCount64();
+    const DWORD handleCount = handle ? 1 : 0;
+    for (;;) {
+        // PeekMessageW answers the messages other threads and processes sent to this one
+        // before it looks at the paint messages it removes.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
+            DispatchMessageW(&msg);
+        DWORD slice = WakeIntervalMs;
+        if (timeoutMs != INFINITE) {
+            const ULONGLONG elapsed = GetTickCount64() - start;
+            if (elapsed >= timeoutMs)
+                return handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0 ? WAIT_OBJECT_0
+                                                                                 : WAIT_TIMEOUT;
+            slice = static_cast<DWORD>(std::min<ULONGLONG>(slice, timeoutMs - elapsed));
+        }
+        const DWORD woken = MsgWaitForMultipleObjects(handleCount, &handle, FALSE, slice,
+                                                      QS_PAINT | QS_SENDMESSAGE);
+        if (handle && woken == WAIT_OBJECT_0)
+            return WAIT_OBJECT_0;
+        if (woken == WAIT_FAILED)
+            return WAIT_FAILED;
+    }
+}
+
+DWORD RunHidden(const std::wstring& application, const std::wstring& commandLine,
+                const TRunOptions& options, TRunResult& result) {
+    result = TRunResult{};
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    DWORD flags = CREATE_NO_WINDOW;
+    // The output file goes to the program as an inheritable duplicate, and the attribute list
+    // names it as the only handle to inherit: a handle this process made inheritable for any
+    // other purpose stays here.
+    KernelHandle output;
+    std::vector<BYTE> attributeBytes;
+    struct AttributeListDeleter {
+        void operator()(LPPROC_THREAD_ATTRIBUTE_LIST list) const {
+            DeleteProcThreadAttributeList(list);
+        }
+    };
+    std::unique_ptr<std::remove_pointer_t<LPPROC_THREAD_ATTRIBUTE_LIST>, AttributeListDeleter>
+        attributes;
+    HANDLE inherited = nullptr;
+    if (options.Output) {
+        const HANDLE self = GetCurrentProcess();
+        if (!DuplicateHandle(self, options.Output, self, output.put(), 0, TRUE,
+                             DUPLICATE_SAME_ACCESS))
+            return LastErrorOr(ERROR_INVALID_HANDLE);
+        inherited = output.get();
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        attributeBytes.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeBytes.data());
+        if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size))
+            return LastErrorOr(ERROR_NOT_ENOUGH_MEMORY);
+        attributes.reset(list);
+        if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &inherited,
+                                       sizeof(inherited), nullptr, nullptr))
+            return LastErrorOr(ERROR_INVALID_PARAMETER);
+        startup.lpAttributeList = list;
+        startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdOutput = inherited;
+        startup.StartupInfo.hStdError = inherited;
+        flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
+    // CreateProcessW may write into the command line, so it gets a private copy.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, inherited != nullptr,
+                        flags, nullptr, nullptr, &startup.StartupInfo, &info))
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    const KernelHandle process(info.hProcess);
+    const KernelHandle thread(info.hThread);
+    output.reset();  // the program holds its own copy now
+    const DWORD waited = options.KeepWindowsAlive
+                             ? WaitKeepingWindowsAlive(process.get(), options.TimeoutMs)
+                             : WaitForSingleObject(process.get(), options.TimeoutMs);
+    result.Ended = waited == WAIT_OBJECT_0 && GetExitCodeProcess(process.get(), &result.ExitCode);
+    return 0;
+}
+
+DWORD RunAndWait(const std::wstring& program, const std::wstring& params, bool keepWindowsAlive) {
     std::wstring application;
     std::wstring commandLine;
     if (IsBatchFile(program)) {
@@ -606,28 +698,15 @@ DWORD RunAndWait(const std::wstring& program, const std::wstring& params) {
             commandLine += L" " + params;
         commandLine += L"\"";
     } else {
-        // The program is named explicitly, so CreateProcessW never tries the prefixes of a path
-        // with blanks ("C:\Program.exe") nor searches the path.
         application = program;
         commandLine = QuotedIfBlank(program);
         if (!params.empty())
             commandLine += L" " + params;
     }
-    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(L'\0');
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(application.c_str(), mutableLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info))
-        return LastErrorOr(ERROR_FILE_NOT_FOUND);
-    KernelHandle process(info.hProcess);
-    KernelHandle thread(info.hThread);
-    WaitForSingleObject(process.get(), INFINITE);
-    return 0;
+    TRunOptions options;
+    options.KeepWindowsAlive = keepWindowsAlive;
+    TRunResult ignored;
+    return RunHidden(application, commandLine, options, ignored);
 }
 
 bool GetFileProductVersion(const std::wstring& path, DWORD& high, DWORD& low) {

@@ -11,6 +11,13 @@ using handles::FileHandle;
 
 namespace {
 
+constexpr size_t ErrorTextRoom = 260;  // characters the specified part of an error report holds
+
+// An item's identifier in error reports and uninstall records: ItemType + Flags * 65536.
+uint32_t ItemIdOf(const TScriptItem& item) {
+    return item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
+}
+
 FileHandle CreateLogFile(const std::wstring& name) {
     // Exclusive while the run writes it; an old log of an earlier run is replaced.
     return FileHandle(CreateFileW(JoinPath(InstallDir, name).c_str(), GENERIC_WRITE, 0, nullptr,
@@ -38,6 +45,18 @@ std::wstring ChosenProductNames() {
 }
 
 }  // namespace
+
+std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
+                             const std::wstring& logText) {
+    wchar_t head[128];
+    swprintf(head, 128, L"Error in ScriptItem=%d, ErrorCode=%xh ScriptItemId=%x with text\r\n",
+             index, static_cast<unsigned>(errorCode), static_cast<unsigned>(itemId));
+    std::wstring text = head + logText;
+    // A long log line is cut so the whole text keeps to its room; "..." shows the cut.
+    if (text.size() > ErrorTextRoom)
+        text = text.substr(0, ErrorTextRoom - 3) + L"...";
+    return text;
+}
 
 std::wstring InstallLogHeader() {
     return std::wstring(L"Start installation for ") + sProductType + L" of " + sProductName +
@@ -69,6 +88,10 @@ TScript::~TScript() {
 int TScript::Start() {
     DoRemovePrevious();
     FLogText.clear();
+    FFailedItems = 0;
+    FBuildLog.clear();
+    FBuildLogsOfRun.clear();
+    FErrorNote.clear();
     if (FLogEnable)
         OpenLog();
     if (OpenBinLog() != 0) {
@@ -149,7 +172,7 @@ void TScript::WriteBinLogRecord() {
         text = item.Dest ? item.Dest->FileName : L"";
         dirCode = item.Dest ? item.Dest->DirCode : 0;
     }
-    const uint32_t kind = item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
+    const uint32_t kind = ItemIdOf(item);
     // An over-long text gives no record at all rather than one naming a different path.
     WriteBinLog(EncodeUninstRecord(kind, item.Code, dirCode, ToUtf8(text)));
 }
@@ -203,6 +226,7 @@ int TScript::ItemDoScript() {
         return 0;
     }
     FLogText.clear();
+    FErrorNote.clear();
     // A copy-only run writes the files but leaves the IDEs alone; control items still run so
     // that blocks and the current IDE stay right.
     if (CopyOnly && (item.ItemType & 0xC000) == 0)
@@ -221,7 +245,15 @@ int TScript::ItemDoScript() {
             WriteBinLogRecord();
     } catch (...) {
     }
+    if (result != 0)
+        ++FFailedItems;
     return result;
+}
+
+std::wstring TScript::ItemErrorText(int errorCode) const {
+    const std::wstring text = ScriptErrorText(FCurrent, errorCode, ItemIdOf(GetItem()), FLogText);
+    // The note comes after the cut text, so a long log line cannot hide it.
+    return FErrorNote.empty() ? text : text + L"\r\n" + FErrorNote;
 }
 
 void TScript::BeginSkip(uint16_t endType, uint32_t key) {
@@ -244,7 +276,7 @@ int TScript::RunItem(const TScriptItem& item) {
     case siRegisterUninstall: return DoRegisterUninstall();
     case siRemovePrevious: return DoRemovePrevious();
     case siDeleteFile: return DoDeleteFile();
-    case siCheckFile: return DoCheckFile();
+    case siCheckFile: return DoCheckBuiltFile();
     case siCopyFiles: return DoCopyFiles();
     case siDeleteFiles: return DoDeleteFiles();
     case siMergeFiles: return DoMergeFiles();

@@ -6,6 +6,11 @@
 #include "support/UHandles.h"
 
 #include <string>
+#include <vector>
+
+// How long a package build may hold the run: 45 seconds. A tool still running then keeps
+// running and the run goes on. Only tests change it.
+extern DWORD BuildTimeoutMs;
 
 class TScript {
 public:
@@ -31,6 +36,14 @@ public:
     // The item at Current (a blank item outside the table), for error reports.
     TScriptItem CurrentItem() const { return GetItem(); }
     void SetCurrent(int current) { FCurrent = current; }
+    // Items since Start whose ItemDoScript answered non-zero.
+    int FailedItemCount() const { return FFailedItems; }
+    // The error report of the current item after ItemDoScript answered errorCode: the error box
+    // text of the wizard, which a windowless run writes to its log.
+    std::wstring ItemErrorText(int errorCode) const;
+    // While an item waits for an outside program, this thread's windows paint and answer sent
+    // messages (input stays queued). Off unless a window shows the run.
+    void SetKeepWindowsAlive(bool keepAlive) { FKeepWindowsAlive = keepAlive; }
     // Writes text + CR LF, UTF-16LE, straight to the install log when it is on. Always 0.
     int WriteLog(const std::wstring& text);
 
@@ -96,6 +109,15 @@ protected:
     handles::FileHandle FBinLogHandle;
     // The WinHelp directory named by siSetHelpDir, registered by siRegisterWinHelp.
     std::wstring FHelpDir;
+    bool FKeepWindowsAlive = false;
+    int FFailedItems = 0;
+    // The log of the last package build, until the package check after it takes it.
+    std::wstring FBuildLog;
+    // The build logs written since Start (lower case): a second build of the same project (the
+    // 64-bit one) adds to its log instead of replacing it.
+    std::vector<std::wstring> FBuildLogsOfRun;
+    // A line the current item's error report adds after its log text; empty for most items.
+    std::wstring FErrorNote;
 
 private:
     // Creates "install.log" (replacing an old one) and writes its three header lines. 0, or -1
@@ -111,11 +133,22 @@ private:
     int RunItem(const TScriptItem& item);
     // Skips the rows up to the next row of type endType with Code key.
     void BeginSkip(uint16_t endType, uint32_t key);
+    // siCheckFile: the file check; when it follows a build and fails, the report names the
+    // build's log.
+    int DoCheckBuiltFile();
+    // Creates (first build of the project in this run) or opens for appending the build log
+    // beside the project, and writes the command line. An empty handle when it cannot.
+    handles::FileHandle OpenBuildLog(const std::wstring& path, const std::wstring& commandLine);
 
     const TScriptItem* FItems;
     int FItemCount;
 };
 
+// The error box text for a failed item: "Error in ScriptItem=..." with the index, the error code,
+// the item id (ItemType + Flags * 65536) and the log text; at most 260 characters (a long log
+// text is shortened).
+std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
+                             const std::wstring& logText);
 // The install log's three header lines, each without its line break.
 std::wstring InstallLogHeader();
 // An item's full path, JoinPath(BaseDir(DirCode), Name); a nil Name counts as empty.

@@ -5,14 +5,15 @@
 #include "product/UProducts.h"
 #include "product/UUtils.h"
 
+#include <algorithm>
 #include <vector>
 
-using handles::KernelHandle;
-
-namespace {
+using handles::FileHandle;
 
 // A build that hangs (a licence dialog of a broken IDE, say) must not stop the installation.
-constexpr DWORD BuildTimeoutMs = 45000;
+DWORD BuildTimeoutMs = 45000;
+
+namespace {
 
 struct TBuildTool {
     const wchar_t* File;         // below RootDir
@@ -44,35 +45,24 @@ int LowestBitIndex(uint32_t mask) {
     return index;
 }
 
-// Starts the tool hidden and waits for it, at most BuildTimeoutMs. 0, or the Win32 error of the
-// start.
-DWORD StartAndWaitBounded(const std::wstring& program, const std::wstring& commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    // CreateProcessW may write into the command line, so it gets a private copy.
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-    PROCESS_INFORMATION info{};
-    // The program is named separately and quoted in the command line: IDE directories often
-    // contain blanks, and an unquoted path would first be tried as "C:\Program.exe". Default
-    // security: no other process gets rights on the (possibly elevated) compiler.
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &info)) {
-        const DWORD error = GetLastError();
-        return error != 0 ? error : ERROR_GEN_FAILURE;
-    }
-    const KernelHandle process(info.hProcess);
-    const KernelHandle thread(info.hThread);
-    // A tool still running after the bound keeps running; its package check follows.
-    WaitForSingleObject(process.get(), BuildTimeoutMs);
-    return 0;
+// "45 s" for the shipped bound; a bound of part seconds (tests only) in milliseconds.
+std::wstring DurationText(DWORD milliseconds) {
+    constexpr DWORD MsPerSecond = 1000;
+    return milliseconds % MsPerSecond == 0 ? std::to_wstring(milliseconds / MsPerSecond) + L" s"
+                                           : std::to_wstring(milliseconds) + L" ms";
+}
+
+void AppendLine(const FileHandle& file, const std::wstring& line) {
+    const std::string bytes = ToAnsi(line + L"\r\n");
+    DWORD written = 0;
+    if (file && !bytes.empty())
+        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace
 
 int TScript::DoCompilePackage() {
+    FBuildLog.clear();
     const TScriptItem item = GetItem();
     const std::wstring project = item.Name ? item.Name : L"";
     if (item.Code == 0)
@@ -88,10 +78,56 @@ int TScript::DoCompilePackage() {
         FLogText = tool.MissingText + project + L"...Fail";
         return tool.MissingResult;
     }
-    const DWORD error =
-        StartAndWaitBounded(program, L"\"" + program + L"\"" + tool.Arguments + project);
-    if (error != 0)
+    // The program is named separately and quoted in the command line: IDE directories often
+    // contain blanks, and an unquoted path would first be tried as "C:\Program.exe".
+    const std::wstring commandLine = L"\"" + program + L"\"" + tool.Arguments + project;
+    // The tool's output goes to a log beside the project, for the user to read when the
+    // package check after the build fails; the build goes ahead without it.
+    const std::wstring logPath = JoinPath(CurrentDirectory(), project + L".log");
+    const FileHandle log = OpenBuildLog(logPath, commandLine);
+    TRunOptions options;
+    options.TimeoutMs = BuildTimeoutMs;
+    options.Output = log.get();
+    options.KeepWindowsAlive = FKeepWindowsAlive;
+    TRunResult run;
+    const DWORD error = RunHidden(program, commandLine, options, run);
+    if (error != 0) {
+        AppendLine(log, L"Not started: " + SystemErrorText(error));
         return static_cast<int>(error);
+    }
+    // A tool still running after the bound keeps running; its package check follows.
+    AppendLine(log, run.Ended
+                        ? L"Exit code: " + std::to_wstring(run.ExitCode)
+                        : L"Exit code: none, still running after " + DurationText(BuildTimeoutMs));
+    if (log)
+        FBuildLog = logPath;
     FLogText = L"Compiling package: " + project + L"...Success";
     return 0;
+}
+
+FileHandle TScript::OpenBuildLog(const std::wstring& path, const std::wstring& commandLine) {
+    const std::wstring key = LowerCase(path);
+    const bool again =
+        std::find(FBuildLogsOfRun.begin(), FBuildLogsOfRun.end(), key) != FBuildLogsOfRun.end();
+    // Readable while the tool writes it; the log of an earlier run is replaced. A tool of this
+    // run that outlived its bound may still hold it open for writing.
+    FileHandle log(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, again ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    if (!log)
+        return log;
+    if (again)
+        SetFilePointer(log.get(), 0, nullptr, FILE_END);
+    else
+        FBuildLogsOfRun.push_back(key);
+    AppendLine(log, L"Command line: " + commandLine);
+    return log;
+}
+
+int TScript::DoCheckBuiltFile() {
+    const int result = DoCheckFile();
+    if (result != 0 && !FBuildLog.empty())
+        FErrorNote = L"Build log: " + FBuildLog;
+    FBuildLog.clear();
+    return result;
 }

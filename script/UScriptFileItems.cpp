@@ -2,6 +2,7 @@
 // merge, file checks, running a program and the current directory.
 #include "script/UScript.h"
 
+#include "entry/UCommandLine.h"
 #include "product/UUtils.h"
 #include "support/UbrmStringList.h"
 
@@ -158,6 +159,10 @@ int TScript::DoCopyFileTo() {
     const std::wstring source = ItemPathOf(item);
     const std::wstring target =
         item.Dest ? ItemPath(item.Dest->DirCode, TextOf(item.Dest->FileName)) : std::wstring();
+    // A copy-only run builds nothing, so a package it would copy is not there to copy: nothing
+    // to do, as for the build itself.
+    if (CopyOnly && !FileExists(source))
+        return 0;
     DWORD error = 0;
     if (item.Dest && WritesThroughLink(item.Dest->DirCode, target))
         error = ErrorStoppedOnLink;
@@ -267,7 +272,7 @@ int TScript::DoCheckFile() {
 
 int TScript::DoRunFile() {
     const std::wstring command = CurrentDirectory() + L"\\" + TextOf(GetItem().Name);
-    const DWORD error = RunAndWait(command, L"");
+    const DWORD error = RunAndWait(command, L"", FKeepWindowsAlive);
     if (error == 0)
         FLogText = L"Run file: " + command + sSuccess;
     return static_cast<int>(error);

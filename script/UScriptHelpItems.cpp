@@ -75,7 +75,8 @@ int TScript::DoRegisterHelp() {
     const std::wstring command = JoinPath(InstallDir, item.Name ? item.Name : L"");
     // The batch file runs through the command interpreter, which starts even when the file is
     // missing; a help collection that was never registered must not be logged as registered.
-    const DWORD error = FileExists(command) ? RunAndWait(command, L"") : ERROR_FILE_NOT_FOUND;
+    const DWORD error =
+        FileExists(command) ? RunAndWait(command, L"", FKeepWindowsAlive) : ERROR_FILE_NOT_FOUND;
     if (error == 0)
         FLogText = L"Register help: " + command + L"...Success";
     return static_cast<int>(error);

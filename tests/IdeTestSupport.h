@@ -40,7 +40,8 @@ inline TScriptItem Row(uint16_t type, const wchar_t* name, uint32_t code, int32_
     return {type, 0, name, code, dirCode, text1, text2, 0, platform, nullptr};
 }
 
-// The stand-in build tool of a variant: 0 builds, 1 writes nothing, 2 never ends.
+// The stand-in build tool of a variant: 0 builds, 1 writes nothing, 2 never ends, 3 prints to
+// both streams and fails, 4 builds after a pause.
 inline std::wstring StandinTool(int variant) {
     return BuildDir() + L"\\fixtures\\standin_tool_" + std::to_wstring(variant) + L".exe";
 }

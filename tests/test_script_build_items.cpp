@@ -109,4 +109,45 @@ TEST_F(BuildItemsTest, AMissingToolOrABadCodeRunsNothingAndAnswersItsResult) {
     EXPECT_EQ(script.LogString(), L"");
 }
 
+TEST_F(BuildItemsTest, AFailedBuildLeavesItsOutputBesideTheProjectAndTheCheckNamesIt) {
+    // Prints a line to each stream, builds nothing and ends with exit code 7.
+    ASSERT_TRUE(InstallStandinTools(Rad11Root, 3, {L"dcc32.exe", L"dcc64.exe"}));
+    InstallDir = TempPath(L"Velkora");
+    // A log of an earlier run is replaced, not continued.
+    const std::wstring log = ProjectDir + L"\\vkl280.dpk.log";
+    ASSERT_TRUE(WriteFileBytes(log, "an earlier run's log\r\n"));
+    THandlerProbe script({Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
+                          Row(siCheckFile, L"RADStudio22\\Win32\\vkl280.bpl", 0, dcInstall),
+                          Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0, 1),
+                          Row(siCheckFile, L"RADStudio22\\Win64\\vkl280.bpl", 0, dcInstall)});
+    const std::wstring note = L"\r\nBuild log: " + log;
+    for (int row : {0, 1, 2, 3}) {
+        SCOPED_TRACE(row);
+        const int result = script.Run(row);
+        // The build itself succeeds; the check after it fails and names the build's log.
+        EXPECT_EQ(result, row % 2);
+        if (row % 2 == 0)
+            EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
+        else
+            EXPECT_EQ(script.ItemErrorText(result),
+                      L"Error in ScriptItem=" + std::to_wstring(row) +
+                          L", ErrorCode=1h ScriptItemId=13 with text\r\nCheck file: " +
+                          TempPath(L"Velkora\\RADStudio22\\Win") + (row == 1 ? L"32" : L"64") +
+                          L"\\vkl280.bpl...Fail" + note);
+    }
+    // The 64-bit build of the same project adds to the log of the 32-bit one.
+    const std::string rad = ToAnsi(Rad11Root);
+    // The tool writes its streams in text mode.
+    const std::string output = "stand-in output: compiling vkl280.dpk\r\n"
+                               "stand-in error: unit VklMissing not found in vkl280.dpk\r\n"
+                               "Exit code: 7\r\n";
+    EXPECT_EQ(ReadFileBytes(log), "Command line: \"" + rad + "\\bin\\dcc32.exe\" vkl280.dpk\r\n" +
+                                      output + "Command line: \"" + rad +
+                                      "\\bin\\dcc64.exe\" vkl280.dpk\r\n" + output);
+    // A check that follows no build names no log; every failure is counted.
+    EXPECT_EQ(script.Run(3), 1);
+    EXPECT_EQ(script.ItemErrorText(1).find(L"Build log"), std::wstring::npos);
+    EXPECT_EQ(script.FailedItemCount(), 3);
+}
+
 }  // namespace

@@ -99,13 +99,19 @@ TEST_F(InterpreterTest, CopyOnlyRunsFileAndControlItemsButNoIdeItems) {
         // Control items still run: the block is evaluated, the IDE is set.
         Block(siIfItems, 0x80), CreateDir(L"skipped"), Block(siEndIfItems, 0x80),
         Block(siIfItems, 0x10), CreateDir(L"made"), Block(siEndIfItems, 0x10),
-        Item(siSetIde, L"BDS2006", 0, 11)};
+        Item(siSetIde, L"BDS2006", 0, 11),
+        // A file item, but the package it copies was never built: nothing to do, no error.
+        TScriptItem{siCopyFileTo, 0, L"BDS2006\\vkl2006.bpl", 0, dcInstall, nullptr, nullptr, 0, 0,
+                    &PackageFiles[3]}};
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
     EXPECT_TRUE(FileExists(Inst(L"keep.txt")));
     EXPECT_FALSE(PathExists(Inst(L"skipped")));
     EXPECT_EQ(Lines(), std::vector<std::wstring>{CreatedLine(L"made")});
     EXPECT_EQ(Recs(), (std::vector<std::wstring>{DirRecord(L"made"), L"14009:b:0:BDS2006"}));
     EXPECT_EQ(CurrentProduct, 11);
+    // Outside a copy-only run the same copy fails.
+    CopyOnly = false;
+    EXPECT_EQ(RunItems({items.back()}), std::vector<int>{ERROR_PATH_NOT_FOUND});
 }
 
 TEST_F(InterpreterTest, AFailedFlaggedItemLeavesItsLineItsRecordAndItsErrorCode) {

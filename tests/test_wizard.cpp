@@ -2,6 +2,7 @@
 #include "product/UConst.h"
 #include "product/UProducts.h"
 #include "product/UUtils.h"
+#include "script/UScript.h"
 #include "tests/TestSupport.h"
 #include "wizard/UPage.h"
 #include "wizard/UbrmCheckListBox.h"
@@ -244,4 +245,13 @@ TEST_F(WizardTest, ErrorBoxTextAndItsRoom) {
     const std::wstring longText = ScriptErrorText(1, 1, 1, std::wstring(1000, L'q'));
     EXPECT_EQ(longText.size(), 260u);
     EXPECT_EQ(longText.substr(257), L"...");
+}
+
+// The finish page's words after the run: nothing when every item succeeded.
+TEST_F(WizardTest, FailureSummaryCountsTheFailedItemsAndNamesTheInstallLog) {
+    InstallDir = L"C:\\Program Files\\Velkora";
+    EXPECT_EQ(FailureSummary(0), L"");
+    EXPECT_EQ(FailureSummary(1), L"\r\n\r\n1 item failed. The install log lists every step:\r\n"
+                                 L"C:\\Program Files\\Velkora\\install.log");
+    EXPECT_EQ(FailureSummary(4).substr(0, 19), L"\r\n\r\n4 items failed.");
 }

@@ -98,12 +98,19 @@ bool ButtonUsable(HWND dlg, int id) {
     return button && IsWindowEnabled(button) && (GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE);
 }
 
+bool CurrentPageConfirmsNext() {
+    if (CurrentPage < 1 || CurrentPage > PageCount || !Pages[static_cast<size_t>(CurrentPage)])
+        return true;
+    return Pages[static_cast<size_t>(CurrentPage)]->ConfirmNext();
+}
+
 INT_PTR OnCommand(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     switch (id) {
     case IDOK:
     case IDCANCEL: return OnCancel(dlg, wParam);
-    case idcNext: return ButtonUsable(dlg, idcNext) ? ChangePage(+1) : TRUE;
+    case idcNext:
+        return ButtonUsable(dlg, idcNext) && CurrentPageConfirmsNext() ? ChangePage(+1) : TRUE;
     case idcBack: return ButtonUsable(dlg, idcBack) ? ChangePage(-1) : TRUE;
     default:
         if (CurrentPage >= 1 && CurrentPage <= PageCount)

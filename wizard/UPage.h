@@ -27,6 +27,8 @@ public:
     virtual int Show() = 0;
     virtual int Hide() = 0;
     virtual int DlgProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Asked when Next is pressed, before the page is left: false keeps the page shown.
+    virtual bool ConfirmNext() { return true; }
 
     HWND DlgHandle = nullptr;
     std::wstring Name;
@@ -88,6 +90,9 @@ class TPageReadyForInstall : public TPage {
 public:
     int Show() override;
     int Hide() override;
+    // Start goes on only when no IDE that the run changes is running: a box per running IDE
+    // asks to close it (Retry) or to stay on this page (Cancel).
+    bool ConfirmNext() override;
 };
 
 class TPageProgress : public TPage {
@@ -99,9 +104,12 @@ public:
     // A Cancel during the run never stops it: always false.
     bool Terminate();
     bool InDoScript() const { return FInDoScript; }
+    // Items of the last run that failed.
+    int FailedItems() const { return FFailedItems; }
 
 private:
     bool FInDoScript = false;
+    int FFailedItems = 0;
 };
 
 class TPageFinish : public TPage {
@@ -154,13 +162,11 @@ std::wstring StartDirectory(const std::wstring& prevInstallPath);
 TPrevInstall PresetSelection(std::wstring& refused);
 // The folder the edit box shows after browsing to `chosen`.
 std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring& prevInstallPath);
+// The finish page's words after a run in which failedItems items failed: empty when none did,
+// otherwise the count and the full path of the install log.
+std::wstring FailureSummary(int failedItems);
 // InstallDir from the edit box text: one trailing "\" or "/" dropped.
 std::wstring DirectoryFromEdit(const std::wstring& text);
-// The error box text for a failed item, at most 260 characters (a long log text is shortened).
-std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
-                             const std::wstring& logText);
-// ScriptErrorText for the script's current item, which answered errorCode.
-std::wstring ScriptItemErrorText(const TScript& script, int errorCode);
 // Where the folder browser goes: right edge under the Browse button's, just below it, pulled up
 // to stay inside the work area.
 POINT PlaceBelowButton(const RECT& button, const RECT& window, const RECT& workArea);

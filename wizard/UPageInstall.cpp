@@ -4,19 +4,22 @@
 #include "entry/UCommandLine.h"
 #include "product/UConst.h"
 #include "product/UProducts.h"
+#include "product/URunningIdes.h"
 #include "product/UUtils.h"
 #include "script/UScript.h"
+#include "uninstall/UUninstLog.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include <cwchar>
+#include <vector>
 
 namespace {
 
 const wchar_t* const LineBreaks = L"\r\n\r\n";
-constexpr size_t EditLimit = 260;      // characters read back from the directory edit box
-constexpr size_t ErrorTextRoom = 260;  // characters an error box text may hold
+constexpr size_t ProgressPageNumber = 5;
+constexpr size_t EditLimit = 260;  // characters read back from the directory edit box
 
 bool EndsWithSeparator(const std::wstring& path) {
     return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
@@ -107,22 +110,12 @@ std::wstring DirectoryFromEdit(const std::wstring& text) {
     return directory;
 }
 
-std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
-                             const std::wstring& logText) {
-    wchar_t head[128];
-    swprintf(head, 128, L"Error in ScriptItem=%d, ErrorCode=%xh ScriptItemId=%x with text\r\n",
-             index, static_cast<unsigned>(errorCode), static_cast<unsigned>(itemId));
-    std::wstring text = head + logText;
-    // A long log line is cut so the whole text keeps to its room; "..." shows the cut.
-    if (text.size() > ErrorTextRoom)
-        text = text.substr(0, ErrorTextRoom - 3) + L"...";
-    return text;
-}
-
-std::wstring ScriptItemErrorText(const TScript& script, int errorCode) {
-    const TScriptItem item = script.CurrentItem();
-    const uint32_t id = item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
-    return ScriptErrorText(script.Current(), errorCode, id, script.LogString());
+std::wstring FailureSummary(int failedItems) {
+    if (failedItems <= 0)
+        return {};
+    return LineBreaks + std::to_wstring(failedItems) +
+           (failedItems == 1 ? L" item failed." : L" items failed.") +
+           L" The install log lists every step:\r\n" + JoinPath(InstallDir, sInstallLogName);
 }
 
 POINT PlaceBelowButton(const RECT& button, const RECT& window, const RECT& workArea) {
@@ -227,6 +220,17 @@ int TPageReadyForInstall::Show() {
     return 1;
 }
 
+bool TPageReadyForInstall::ConfirmNext() {
+    for (;;) {
+        const std::vector<TRunningIde> running = FindRunningIdes(IdesChangedByRun());
+        if (running.empty())
+            return true;
+        if (MessageBoxW(DlgHandle, RunningIdeText(running.front()).c_str(), L"Install",
+                        MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY)
+            return false;
+    }
+}
+
 int TPageReadyForInstall::Hide() {
     SetDlgItemTextW(DlgHandle, idcNext, L"&Next >");
     return 1;
@@ -263,6 +267,7 @@ int TPageProgress::DoScript() {
     FInDoScript = true;
     {
         TScript script;
+        script.SetKeepWindowsAlive(true);
         script.Start();
         HWND bar = Item(idcProgressBar);
         SendMessageW(bar, PBM_SETRANGE, 0,
@@ -274,7 +279,7 @@ int TPageProgress::DoScript() {
             SetText(itemText);
             const int error = script.ItemDoScript();
             if (error != 0)
-                MessageBoxW(DlgHandle, ScriptItemErrorText(script, error).c_str(), L"Error", MB_OK);
+                MessageBoxW(DlgHandle, script.ItemErrorText(error).c_str(), L"Error", MB_OK);
             SendMessageW(bar, PBM_DELTAPOS, static_cast<WPARAM>(script.ItemProgressStep()), 0);
             script.SetCurrent(script.Current() + 1);
             // One waiting keyboard message, else one mouse message: enough for a Cancel click
@@ -286,6 +291,7 @@ int TPageProgress::DoScript() {
                 DispatchMessageW(&msg);
             }
         }
+        FFailedItems = script.FailedItemCount();
         EnableItem(idcNext, true);
         // The command a click on Next sends, given directly: BM_CLICK may do nothing while the
         // dialog is not the active window, and the finish page (which writes the installation
@@ -307,9 +313,14 @@ int TPageFinish::Show() {
     HWND finish = Item(idcCancel);
     SetFocus(finish);
     SendMessageW(finish, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    const auto* progress = dynamic_cast<const TPageProgress*>(Pages[ProgressPageNumber]);
+    const std::wstring failures = FailureSummary(progress ? progress->FailedItems() : 0);
+    // The failure lines and the log's path need more room than the progress page left.
+    if (!failures.empty())
+        ResizePageText(1);
     SetItemText(idcPageText, L"Setup has finished installing " + ProductPhrase() +
                                  L" on you computer." + LineBreaks +
-                                 L"Click Finish to exit Setup.");
+                                 L"Click Finish to exit Setup." + failures);
     SetDlgItemTextW(DlgHandle, idcCancel, L"Finish");
     const bool recorded = WriteInstallRecord();
     WriteUninstallSize();

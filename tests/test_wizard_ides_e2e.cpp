@@ -1,0 +1,248 @@
+// setup.exe's wizard on a machine with two test IDEs, RAD Studio 2009 (a compiler that takes a
+// few seconds) and RAD Studio 11 (a compiler that prints to both streams and fails): an IDE
+// program running from RAD Studio 11's folder, the build logs, a window that answers while a
+// build runs, and the finish page's account; then a copy-only run. Each test writes the real
+// registry and so runs in a fresh copy of the Wine prefix of its own (tests/CMakeLists.txt).
+#include "product/UProducts.h"
+#include "product/UUtils.h"
+#include "tests/IdeTestSupport.h"
+#include "wizard/UWizardDialog.h"
+
+#include <gtest/gtest.h>
+
+using namespace vktest;
+
+namespace {
+
+const wchar_t* const WizardCaption = L"Installation Wizard for Velkora v4.07";
+const wchar_t* const ProductKey = L"Software\\Brightmoss\\Velkora";
+const wchar_t* const UninstallKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
+constexpr DWORD PageTimeoutMs = 10000;
+constexpr DWORD RunTimeoutMs = 180000;
+// What "answers" means for the driver: a reply within this time while a build runs.
+constexpr UINT AnswerTimeoutMs = 1000;
+
+void Click(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+bool Visible(HWND dialog, int id) {
+    return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE;
+}
+
+// The text of a window of setup.exe, when it answers within AnswerTimeoutMs.
+bool AnsweredText(HWND wnd, std::wstring& text) {
+    wchar_t buffer[512] = {};
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(wnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, AnswerTimeoutMs, &length))
+        return false;
+    text.assign(buffer, std::min<size_t>(length, 511));
+    return true;
+}
+
+std::wstring BoxText(HWND box) {
+    std::wstring text;
+    for (const std::wstring& child : ChildTexts(box))
+        if (child.size() > text.size())
+            text = child;
+    return text;
+}
+
+class WizardIdesEndToEnd : public SandboxTest {
+protected:
+    void SetUp() override {
+        SandboxTest::SetUp();
+        // The registry of this fresh prefix is what setup.exe reads and writes: no mapping.
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        Target = TempPath(L"Program Files\\Velkora");
+        Rad2009 = TempPath(L"CodeGear\\RAD Studio\\6.0");
+        Rad11 = TempPath(L"Embarcadero\\Studio\\22.0");
+        Stop.reset(CreateEventW(nullptr, TRUE, FALSE, L"VelkoraStandinToolStop"));
+        ASSERT_TRUE(Stop);
+    }
+    void TearDown() override {
+        SetEvent(Stop.get());
+        // What an installation left in the registry would make the next run an update.
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, ProductKey);
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, UninstallKey);
+        SandboxTest::TearDown();
+    }
+    // Both IDEs, with the given stand-ins as their 32-bit compilers.
+    void MakeIdes(int rad2009Tool, int rad11Tool) {
+        ASSERT_TRUE(InstallStandinTools(Rad2009, rad2009Tool, {L"dcc32.exe"}));
+        ASSERT_TRUE(InstallStandinTools(Rad11, rad11Tool, {L"dcc32.exe"}));
+        ASSERT_TRUE(
+            WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[13].RegKey, L"RootDir", Rad2009));
+        ASSERT_TRUE(
+            WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[28].RegKey, L"RootDir", Rad11));
+    }
+    // Starts setup.exe and walks it to the ready page, both IDEs chosen.
+    HWND WalkToReadyPage(const std::wstring& arguments) {
+        StartProcess(Setup, BuildDir() + L"\\setup.exe", arguments, TempDir);
+        EXPECT_TRUE(Setup) << Setup.StartError;
+        HWND wizard = WaitForWindow(L"#32770", WizardCaption, Setup.Info.dwProcessId, 30000);
+        if (!wizard)
+            return nullptr;
+        EXPECT_TRUE(Eventually([&] { return Visible(wizard, idcPageText); }, PageTimeoutMs));
+        Click(wizard, idcNext);
+        HWND list = GetDlgItem(wizard, idcProductList);
+        EXPECT_TRUE(
+            Eventually([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 23; }, PageTimeoutMs));
+        // Rows 16 (RAD Studio 2009) and 0 (RAD Studio 11) are detected and preselected.
+        EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 0, 0), 1);
+        EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 15, 0), 1);
+        Click(wizard, idcNext);
+        EXPECT_TRUE(Eventually([&] { return Visible(wizard, idcDirectoryEdit); }, PageTimeoutMs));
+        SetDlgItemTextW(wizard, idcDirectoryEdit, Target.c_str());
+        Click(wizard, idcNext);
+        EXPECT_TRUE(Eventually([&] { return WindowText(GetDlgItem(wizard, idcNext)) == L"Start"; },
+                               PageTimeoutMs));
+        return wizard;
+    }
+    HWND Box(const wchar_t* caption, DWORD timeoutMs) const {
+        return WaitForWindow(L"#32770", caption, Setup.Info.dwProcessId, timeoutMs);
+    }
+    void Finish(HWND wizard) {
+        Click(wizard, idcCancel);
+        DWORD exitCode = STILL_ACTIVE;
+        EXPECT_TRUE(Setup.Wait(30000, exitCode));
+        EXPECT_EQ(exitCode, 0u);
+    }
+
+    std::wstring Target, Rad2009, Rad11;
+    handles::KernelHandle Stop;
+    ChildProcess Setup;
+};
+
+TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
+    MakeIdes(4, 3);
+    // RAD Studio 11's own program runs (a never-ending stand-in under the IDE's program name).
+    const std::wstring ideProgram = Rad11 + L"\\bin\\bds.exe";
+    ASSERT_TRUE(CopyFileW(StandinTool(2).c_str(), ideProgram.c_str(), FALSE));
+    ChildProcess ide;
+    StartProcess(ide, ideProgram, L"");
+    ASSERT_TRUE(ide);
+    HWND wizard = WalkToReadyPage(L"");
+    ASSERT_NE(wizard, nullptr);
+
+    // Start: the box names the IDE as the list does and its program; Cancel stays on the page
+    // and changes nothing.
+    Click(wizard, idcNext);
+    HWND box = Box(L"Install", PageTimeoutMs);
+    ASSERT_NE(box, nullptr);
+    const std::wstring text = BoxText(box);
+    EXPECT_NE(text.find(L"RAD Studio 11"), std::wstring::npos) << ToAnsi(text);
+    EXPECT_NE(LowerCase(text).find(LowerCase(ideProgram)), std::wstring::npos) << ToAnsi(text);
+    PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(Eventually([&] { return !IsWindow(box); }, PageTimeoutMs));
+    EXPECT_EQ(WindowText(GetDlgItem(wizard, idcNext)), L"Start");
+    EXPECT_TRUE(Visible(wizard, idcNext));
+    EXPECT_FALSE(Visible(wizard, idcProgressBar));
+    EXPECT_FALSE(PathExists(Target));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+    // No compiler ran: RAD Studio 11's log holds only its running program's line.
+    EXPECT_TRUE(StandinCalls(Rad2009).empty());
+    EXPECT_EQ(StandinCalls(Rad11).size(), 1u);
+
+    // Start again; the IDE is closed meanwhile, and Retry goes on.
+    Click(wizard, idcNext);
+    box = Box(L"Install", PageTimeoutMs);
+    ASSERT_NE(box, nullptr);
+    SetEvent(Stop.get());
+    DWORD exitCode = 0;
+    ASSERT_TRUE(ide.Wait(PageTimeoutMs, exitCode));
+    ResetEvent(Stop.get());
+    PostMessageW(box, WM_COMMAND, IDRETRY, 0);
+
+    // The run: every error box is read and closed; while RAD Studio 2009's slow compiler runs,
+    // the wizard answers and shows the item's text.
+    std::vector<std::wstring> errors;
+    bool probed = false, answered = false;
+    std::wstring itemText;
+    HWND cancel = GetDlgItem(wizard, idcCancel);
+    const bool finished = Eventually(
+        [&] {
+            if (HWND error = Box(L"Error", 0)) {
+                errors.push_back(BoxText(error));
+                PostMessageW(error, WM_COMMAND, IDOK, 0);
+                Eventually([&] { return !IsWindow(error); }, PageTimeoutMs);
+            }
+            if (!probed && !StandinCalls(Rad2009).empty()) {
+                probed = true;
+                std::wstring caption;
+                answered = AnsweredText(wizard, caption) &&
+                           AnsweredText(GetDlgItem(wizard, idcItemText), itemText);
+            }
+            return WindowText(cancel) == L"Finish";
+        },
+        RunTimeoutMs);
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(probed);
+    EXPECT_TRUE(answered) << "the wizard did not answer while a compiler ran";
+    EXPECT_EQ(itemText, L"Compiling package");
+
+    // RAD Studio 11's build failed: its check names the log, which holds the tool's account.
+    const std::wstring log = Target + L"\\RADStudio22\\vkl280.dpk.log";
+    const std::wstring check = L"Check file: " + Target + L"\\RADStudio22\\Win32\\vkl280.bpl";
+    const auto named = std::find_if(errors.begin(), errors.end(), [&](const std::wstring& e) {
+        return e.find(check) != std::wstring::npos;
+    });
+    ASSERT_NE(named, errors.end());
+    EXPECT_NE(named->find(L"\r\nBuild log: " + log), std::wstring::npos) << ToAnsi(*named);
+    const std::string built = ReadFileBytes(log);
+    for (const std::string& part :
+         {"Command line: \"" + ToAnsi(Rad11) + "\\bin\\dcc32.exe\" vkl280.dpk\r\n",
+          std::string("stand-in output: compiling vkl280.dpk"),
+          std::string("stand-in error: unit VklMissing not found in vkl280.dpk"),
+          std::string("Exit code: 7\r\n")})
+        EXPECT_NE(built.find(part), std::string::npos) << part << " in:\n" << built;
+    // RAD Studio 2009's slow builds succeeded and left their logs too.
+    EXPECT_TRUE(FileExists(Target + L"\\BDS2009\\vkl2009.bpl"));
+    EXPECT_NE(ReadFileBytes(Target + L"\\BDS2009\\vkl2009.dpk.log").find("Exit code: 0\r\n"),
+              std::string::npos);
+
+    // The finish page counts the failed items and names the install log.
+    const std::wstring finishText = WindowText(GetDlgItem(wizard, idcPageText));
+    EXPECT_EQ(finishText.rfind(L"Setup has finished installing ", 0), 0u);
+    EXPECT_NE(finishText.find(L"Click Finish to exit Setup.\r\n\r\n" +
+                              std::to_wstring(errors.size()) + L" items failed."),
+              std::wstring::npos)
+        << ToAnsi(finishText);
+    EXPECT_NE(finishText.find(Target + L"\\install.log"), std::wstring::npos);
+    Finish(wizard);
+}
+
+TEST_F(WizardIdesEndToEnd, CopyOnlyRunWithTwoIdesShowsNoErrorBox) {
+    MakeIdes(0, 0);
+    HWND wizard = WalkToReadyPage(L"/C");
+    ASSERT_NE(wizard, nullptr);
+    Click(wizard, idcNext);
+    std::vector<std::wstring> errors;
+    HWND cancel = GetDlgItem(wizard, idcCancel);
+    ASSERT_TRUE(Eventually(
+        [&] {
+            if (HWND error = Box(L"Error", 0)) {
+                errors.push_back(BoxText(error));
+                PostMessageW(error, WM_COMMAND, IDOK, 0);
+                Eventually([&] { return !IsWindow(error); }, PageTimeoutMs);
+            }
+            return WindowText(cancel) == L"Finish";
+        },
+        RunTimeoutMs));
+    for (const std::wstring& error : errors)
+        ADD_FAILURE() << "error box: " << ToAnsi(error);
+    // Nothing was built, yet the package projects were written.
+    EXPECT_TRUE(StandinCalls(Rad2009).empty());
+    EXPECT_TRUE(StandinCalls(Rad11).empty());
+    EXPECT_TRUE(FileExists(Target + L"\\RADStudio22\\vkl280.dpk"));
+    EXPECT_FALSE(FileExists(Target + L"\\RADStudio22\\vkl280.dpk.log"));
+    EXPECT_EQ(WindowText(GetDlgItem(wizard, idcPageText)).find(L"failed"), std::wstring::npos);
+    Finish(wizard);
+}
+
+}  // namespace
