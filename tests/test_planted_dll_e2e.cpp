@@ -74,14 +74,14 @@ std::string SmallLog(const std::wstring& install, const std::wstring& productKey
     std::string log(UninstLogMagic, UninstMagicSize);
     const std::pair<uint32_t, std::wstring> header[] = {
         {1, L"Velkora"},    {2, L"4.07"}, {3, L"Standard Edition"}, {4, install}, {5, productKey},
-        {7, L"vklLibTest"}, {6, L""}};
+        {7, L"vklLib"}, {6, L""}};
     for (const auto& [code, text] : header)
         log += record(siProductInfo, code, 0, text);
     log += record(siCreateDir, 0, dcInstall, L"");
     log += record(siCreateDir, 0, dcInstall, L"Source");
     log += record(siExtractFile, 0, dcInstall, L"Source\\a.pas");
     log += record(siExtractFileIfNewer, 0, dcInstall, L"unbrm.exe");
-    log += record(siCreateRegKey, 0x80000001, 0, productKey);
+    log += record(siCreateRegKey, 0x80000002, 0, productKey);
     return log;
 }
 
@@ -127,11 +127,12 @@ TEST_F(PlantedDllEndToEnd, WizardLoadsNothingFromItsFolder) {
 // A silent removal by the installed uninstaller, which also starts its temporary copy.
 TEST_F(PlantedDllEndToEnd, SilentRemovalLoadsNothingFromTheInstallationDirectory) {
     const std::wstring install = TempPath(L"Velkora Lib");
-    const std::wstring productKey = L"Software\\VelkoraTests\\planted\\Velkora";
+    // The product's own key: a log may remove nothing else (the test has a prefix of its own).
+    const std::wstring productKey = L"Software\\Brightmoss\\Velkora";
     PlantBeside(L"unbrm.exe", install);
     ASSERT_EQ(CreateDirectoryPath(install + L"\\Source"), 0u);
     ASSERT_TRUE(WriteFileBytes(install + L"\\Source\\a.pas", "unit a;"));
-    ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, productKey, L"Version", L"4.07"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, productKey, L"Version", L"4.07"));
     ASSERT_TRUE(WriteFileBytes(install + L"\\uninst.log", SmallLog(install, productKey)));
     ChildProcess unbrm;
     StartProcess(unbrm, install + L"\\unbrm.exe", L"/S \"" + install + L"\\uninst.log\"", install);
@@ -141,6 +142,6 @@ TEST_F(PlantedDllEndToEnd, SilentRemovalLoadsNothingFromTheInstallationDirectory
     EXPECT_EQ(exitCode, 0u);
     // The copy did the removal; the planted files keep the directory itself.
     EXPECT_TRUE(Eventually([&] { return !PathExists(install + L"\\Source"); }, ProgramTimeoutMs));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, productKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, productKey));
     ExpectNoMarkerRan(install, "unbrm.exe /S");
 }
