@@ -84,7 +84,7 @@ INT_PTR OnCancel(HWND dlg, WPARAM wParam) {
     }
     if (IsPage<TPageFinish>(CurrentPage)) {
         EndWizard(dlg, wParam);
-    } else if (MessageBoxW(dlg, L"Are you sure you want to cancel the install?", L"Install",
+    } else if (MessageBoxW(dlg, L"Are you sure you want to cancel the install?", sInstallCaption,
                            MB_YESNO) == IDYES) {
         EndWizard(dlg, wParam);
     }
@@ -103,7 +103,10 @@ INT_PTR OnCommand(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (id) {
     case IDOK:
     case IDCANCEL: return OnCancel(dlg, wParam);
-    case idcNext: return ButtonUsable(dlg, idcNext) ? ChangePage(+1) : TRUE;
+    case idcNext:
+        if (!ButtonUsable(dlg, idcNext) || !Pages[static_cast<size_t>(CurrentPage)]->CanGoNext())
+            return TRUE;
+        return ChangePage(+1);
     case idcBack: return ButtonUsable(dlg, idcBack) ? ChangePage(-1) : TRUE;
     default:
         if (CurrentPage >= 1 && CurrentPage <= PageCount)
@@ -143,6 +146,10 @@ void OnDestroy() {
 
 int TPage::DlgProc(UINT, WPARAM, LPARAM) {
     return 0;
+}
+
+bool TPage::CanGoNext() {
+    return true;
 }
 
 void TPage::ShowItem(int id, bool visible) const {

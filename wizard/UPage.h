@@ -18,13 +18,15 @@ constexpr int PageCount = 6;
 
 // Base of the six pages. Show makes the page's controls visible and returns 1 (9, 10 or 11
 // ask the frame to move back, stay, or move on); Hide hides them again; DlgProc handles the
-// page's own commands (non-zero: handled).
+// page's own commands (non-zero: handled); CanGoNext decides whether Next may leave the page
+// (a page that refuses has told the user why).
 class TPage {
 public:
     virtual ~TPage() = default;
     virtual int Show() = 0;
     virtual int Hide() = 0;
     virtual int DlgProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    virtual bool CanGoNext();
 
     HWND DlgHandle = nullptr;
     std::wstring Name;
@@ -72,6 +74,8 @@ public:
     int Show() override;
     int Hide() override;
     int DlgProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Only a usable installation folder: otherwise a box says what is wrong and the page stays.
+    bool CanGoNext() override;
 
     std::wstring FPrevInstallPath;
     bool FFirstShow = true;
@@ -80,6 +84,8 @@ public:
 private:
     void UpdateDirectoryEdit();
     bool BrowseDirectory();
+    // The whole text of the edit box.
+    std::wstring EditText() const;
 };
 
 class TPageReadyForInstall : public TPage {
@@ -146,7 +152,8 @@ bool AcceptLogoClick(DWORD now, DWORD& lastClick);
 std::wstring ProposeDirectory(const std::wstring& prevInstallPath);
 // The folder the edit box shows after browsing to `chosen`.
 std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring& prevInstallPath);
-// InstallDir from the edit box text: one trailing "\" or "/" dropped.
+// InstallDir from the edit box text: one trailing "\" or "/" dropped. (The page stores a
+// folder that CheckInstallDir accepts in its normalised form instead.)
 std::wstring DirectoryFromEdit(const std::wstring& text);
 // The error box text for a failed item, at most 260 characters (a long log text is shortened).
 std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
