@@ -1,6 +1,7 @@
 #include "entry/UCommandLine.h"
 
 #include "product/UConst.h"
+#include "product/USingleInstance.h"
 #include "product/UUtils.h"
 #include "script/UScriptItems.h"
 #include "wizard/UPage.h"
@@ -154,6 +155,13 @@ int RunSetup() {
     else if (ExtractOnly)
         ExtractAll();
     else {
+        // The parameter box and the extraction run touch no installation; the wizard needs the
+        // machine to itself.
+        TSetupInstanceLock lock;
+        if (!lock.Acquire()) {
+            ShowSetupBusy();
+            return 0;
+        }
         // Only the wizard draws check boxes. Measuring the bitmap needs the screen, and under
         // Wine the screen's first use starts a desktop process: the windowless runs keep clear.
         InitCheckMetrics();

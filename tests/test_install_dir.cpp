@@ -51,8 +51,10 @@ TEST_F(InstallDirTest, VerdictsAndNormalisedFolders) {
     Folder(L"OtherProduct", Log(L"Otherlib", sUninstallEntryName), "theirs");
     Folder(L"OtherEntry", Log(sProductName, L"otherLib"), "theirs");
     Folder(L"NotALog", "UNBRM0x garbage", "theirs");
+    const std::wstring programFiles = EnvironmentValue(L"ProgramFiles");
     wchar_t shortName[MAX_PATH] = {};
-    ASSERT_GT(GetShortPathNameW(windows.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_GT(GetShortPathNameW(programFiles.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(shortName, programFiles) << "Program Files has a short name of its own";
     const size_t room = MaxInstallDirLength();
     const std::wstring longest = TempPath(std::wstring(room - TempDir.size() - 1, L'x'));
     const struct {
@@ -69,7 +71,9 @@ TEST_F(InstallDirTest, VerdictsAndNormalisedFolders) {
         {TempPath(L"a:b"), TDirVerdict::BadCharacter, L""},
         {TempPath(L" lead\\trail "), TDirVerdict::BadCharacter, L""},
         {LowerCase(windows) + L"/", TDirVerdict::Protected, L""},
-        {std::wstring(shortName) + L"\\Velkora", TDirVerdict::Protected, L""},
+        {shortName, TDirVerdict::Protected, L""},
+        {std::wstring(shortName) + L"\\Velkora", TDirVerdict::Accepted,
+         programFiles + L"\\Velkora"},
         {EnvironmentValue(L"ProgramData"), TDirVerdict::Protected, L""},
         {profiles, TDirVerdict::Protected, L""},
         {profiles + L"\\Someone", TDirVerdict::Protected, L""},

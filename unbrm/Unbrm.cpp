@@ -2,12 +2,15 @@
 //
 //   unbrm.exe <log>                 asks, then removes the installation with a progress window
 //   unbrm.exe /S <log>              the same without question and window (scripted removal)
-//   unbrm.exe /R <pid> [/S] <log>   the temporary copy at work (started by the program itself)
+//   unbrm.exe /R <pid> /L <handle> [/S] <log>
+//                                   the temporary copy at work (started by the program itself),
+//                                   with the setup lock's inherited handle
 //
 // A running program cannot delete its own file, and the installation directory holds unbrm.exe.
 // So the program checks the log, asks, copies itself into a new temporary directory, starts the
 // copy and ends; the copy waits for it to be gone, walks the log, and leaves a small batch file
-// behind that deletes the copy and its directory once the copy has ended.
+// behind that deletes the copy and its directory once the copy has ended. The setup lock (one
+// setup or uninstaller at a time) passes from the program to its copy without a gap.
 #include "product/UUtils.h"
 #include "unbrm/UUnbrmRun.h"
 
