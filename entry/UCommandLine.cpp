@@ -1,6 +1,7 @@
 #include "entry/UCommandLine.h"
 
 #include "product/UConst.h"
+#include "product/USingleInstance.h"
 #include "product/UUtils.h"
 #include "entry/USilentSetup.h"
 #include "script/UScriptItems.h"
@@ -253,9 +254,14 @@ int RunSetup() {
         MessageBoxW(nullptr, ParamsText, ParamsCaption, MB_OK);
     else if (ExtractOnly)
         ExtractAll();
-    else if (SetupOptions.Silent)
-        return RunSilentSetup();
     else {
+        // The parameter box and the extraction run touch no installation; an installation needs
+        // the machine to itself.
+        TSetupInstanceLock lock;
+        if (!lock.Acquire())
+            return RefuseBusyMachine(SetupOptions.Silent);
+        if (SetupOptions.Silent)
+            return RunSilentSetup();
         // Only the wizard draws check boxes. Measuring the bitmap needs the screen, and under
         // Wine the screen's first use starts a desktop process: the windowless runs keep clear.
         InitCheckMetrics();

@@ -2,8 +2,10 @@
 
 #include "entry/UCommandLine.h"
 #include "product/UConst.h"
+#include "product/UInstallDir.h"
 #include "product/UProducts.h"
 #include "product/URunningIdes.h"
+#include "product/USingleInstance.h"
 #include "product/UUtils.h"
 #include "script/UScript.h"
 #include "support/UHandles.h"
@@ -39,9 +41,16 @@ TStepResult ResolveSelection() {
     return {};
 }
 
-// The directory as the directory page proposes and leaves it.
-void ResolveDirectory() {
-    InstallDir = DirectoryFromEdit(StartDirectory(ReadPrevInstallPath()));
+// The directory as the directory page proposes it, under the page's rules: a folder the
+// installation cannot use ends the run, an accepted one is kept normalised.
+TStepResult ResolveDirectory() {
+    std::wstring normalized;
+    const TDirVerdict verdict =
+        CheckInstallDir(DirectoryFromEdit(StartDirectory(ReadPrevInstallPath())), normalized);
+    if (verdict != TDirVerdict::Accepted)
+        return {exDirRefused, DirRefusalText(verdict)};
+    InstallDir = normalized;
+    return {};
 }
 
 // The ready page's check without its box: a running IDE the run would change ends the run.
@@ -81,9 +90,9 @@ TStepResult InstallSilently() {
     TStepResult result = ResolveSelection();
     if (result.Failed())
         return result;
-    ResolveDirectory();
-    // The checks of the machine, each ending the run before anything changes: the
-    // target-folder rules (exDirRefused), another setup or uninstaller at work (exSetupRunning).
+    result = ResolveDirectory();
+    if (result.Failed())
+        return result;
     result = RefuseRunningIdes();
     if (result.Failed())
         return result;
@@ -104,6 +113,13 @@ bool WriteSetupResult(int code, const std::wstring& reason) {
     return file &&
            WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
            written == text.size();
+}
+
+int RefuseBusyMachine(bool silent) {
+    WriteSetupResult(exSetupRunning, L"Another setup or uninstaller is running.");
+    if (!silent)
+        ShowSetupBusy();
+    return exSetupRunning;
 }
 
 int RefuseCommandLine(const std::wstring& reason, bool silent) {

@@ -15,5 +15,9 @@ bool WriteSetupResult(int code, const std::wstring& reason);
 // silent, shows it in an "Error" box. Answers exBadCommandLine.
 int RefuseCommandLine(const std::wstring& reason, bool silent);
 
+// Another setup or uninstaller holds the machine: writes so to the result file and, unless
+// silent, shows the "Install" box. Answers exSetupRunning.
+int RefuseBusyMachine(bool silent);
+
 // Runs the silent installation (copy-only with /C); answers the exit code.
 int RunSilentSetup();

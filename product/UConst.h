@@ -17,6 +17,8 @@ inline constexpr wchar_t sMakerWebAddress[] = L"https://www.brightmoss.com/";
 inline constexpr wchar_t sProductShortName[] = L"Velkora";
 inline constexpr wchar_t sProductDescription[] =
     L"Velkora - collection of components for working with the application settings.\r\n\r\n";
+// Caption of the boxes that ask the user or refuse a choice (the errors have "Error").
+inline constexpr wchar_t sInstallCaption[] = L"Install";
 
 // The installation record's key below HKEY_LOCAL_MACHINE and the names of its seven values.
 inline constexpr wchar_t sProductRegKey[] = L"Software\\Brightmoss\\Velkora";

@@ -1,8 +1,10 @@
 #include "entry/UCommandLine.h"
 #include "product/UConst.h"
+#include "product/UInstallDir.h"
 #include "product/UProducts.h"
 #include "product/UUtils.h"
 #include "script/UScript.h"
+#include "tests/MachineSnapshot.h"
 #include "tests/TestSupport.h"
 #include "wizard/UPage.h"
 #include "wizard/UbrmCheckListBox.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 using namespace vktest;
@@ -64,6 +67,29 @@ protected:
             rows += "ox-#"[(state & csChecked ? 1 : 0) + (state & csDisabled ? 2 : 0)];
         }
         return rows;
+    }
+    // Clicks Next while a second thread answers the box captioned "Install" that it may open
+    // (the box runs its own modal loop in this thread). The box's texts; empty when none came.
+    std::vector<std::wstring> NextAnsweringBox() {
+        std::vector<std::wstring> texts;
+        std::atomic<bool> done = false;
+        std::thread answerer([&] {
+            HWND box = nullptr;
+            Eventually(
+                [&] {
+                    return done ||
+                           (box = WaitForWindow(L"#32770", L"Install", GetCurrentProcessId(), 0));
+                },
+                10000);
+            if (box) {
+                texts = ChildTexts(box);
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+        });
+        Command(idcNext);
+        done = true;
+        answerer.join();
+        return texts;
     }
     // Toggles a row as the user does: select it, press space.
     void Toggle(int row) {
@@ -254,4 +280,73 @@ TEST_F(WizardTest, FailureSummaryCountsTheFailedItemsAndNamesTheInstallLog) {
     EXPECT_EQ(FailureSummary(1), L"\r\n\r\n1 item failed. The install log lists every step:\r\n"
                                  L"C:\\Program Files\\Velkora\\install.log");
     EXPECT_EQ(FailureSummary(4).substr(0, 19), L"\r\n\r\n4 items failed.");
+// Each folder the installation must not take: Next shows the refusal, captioned "Install", the
+// page stays, and nothing on the disk or in the registry changes. Then a new folder goes on,
+// stored normalised (no trailing separator) and not yet made.
+TEST_F(WizardTest, DirectoryPageRefusesUnusableFoldersAndAcceptsANewOne) {
+    ASSERT_TRUE(CreateDirectoryW(TempPath(L"Work").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(TempPath(L"Work\\ReadMe.txt"), "the user's own"));
+    ASSERT_TRUE(WriteFileBytes(TempPath(L"file.txt"), "a file"));
+    const std::wstring windows = EnvironmentValue(L"SystemRoot");
+    const std::wstring programFiles = EnvironmentValue(L"ProgramFiles");
+    const std::wstring profile = EnvironmentValue(L"USERPROFILE");
+    ASSERT_FALSE(windows.empty() || programFiles.empty() || profile.empty());
+    const std::wstring tooLong = TempPath(std::wstring(272 - TempDir.size() - 1, L'v'));
+    const struct {
+        std::wstring Typed;
+        TDirVerdict Verdict;
+    } refused[] = {
+        {L"", TDirVerdict::Empty},
+        {L"Velkora", TDirVerdict::Relative},
+        {L"C:Velkora", TDirVerdict::Relative},
+        {L"C:\\", TDirVerdict::Root},
+        {L"\\\\server\\share\\x", TDirVerdict::Network},
+        {L"\\\\?\\" + TempPath(L"x"), TDirVerdict::Network},
+        {L"\\\\.\\" + TempPath(L"x"), TDirVerdict::Network},
+        {tooLong, TDirVerdict::TooLong},
+        {L"C:\\vk;lib", TDirVerdict::BadCharacter},
+        {TempPath(L"VK. "), TDirVerdict::BadCharacter},
+        {TempPath(L"VK.\\lib"), TDirVerdict::BadCharacter},
+        {windows + L"\\system32\\..", TDirVerdict::Protected},
+        {windows + L"\\Velkora", TDirVerdict::Protected},
+        {programFiles + L"\\", TDirVerdict::Protected},
+        {profile, TDirVerdict::Protected},
+        {TempPath(L"Work"), TDirVerdict::NotEmpty},
+        {TempPath(L"file.txt"), TDirVerdict::NotAFolder},
+    };
+    Open();
+    Command(idcNext);
+    Command(idcNext);
+    ASSERT_EQ(CurrentPage, 3);
+    const auto snapshot = [&] {
+        TSnapshot machine;
+        SnapFiles(TempDir, true, machine);
+        for (const std::wstring& dir : {std::wstring(L"C:"), windows, programFiles, profile})
+            SnapFiles(dir, false, machine);
+        SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"", machine);
+        SnapKey(HKEY_CURRENT_USER, L"HKCU", L"", machine);
+        return machine;
+    };
+    // Wine's shell writes its default folder keys on the first look-up into this test's empty
+    // registry roots (the machine's own roots have them): that is done before the snapshot.
+    std::wstring ignored;
+    CheckInstallDir(profile, ignored);
+    const TSnapshot before = snapshot();
+    for (const auto& [typed, verdict] : refused) {
+        SCOPED_TRACE(ToAnsi(typed));
+        SetDlgItemTextW(Dialog, idcDirectoryEdit, typed.c_str());
+        const std::vector<std::wstring> box = NextAnsweringBox();
+        EXPECT_EQ(std::ranges::count(box, DirRefusalText(verdict)), 1) << "the refusal, shown";
+        EXPECT_EQ(CurrentPage, 3);
+        EXPECT_TRUE(Visible(idcDirectoryEdit));
+        EXPECT_EQ(Text(idcDirectoryEdit), typed) << "the text stays for correction";
+    }
+    EXPECT_EQ(Differences(before, snapshot()), std::set<std::string>{});
+    EXPECT_FALSE(PathExists(L"C:\\vk;lib"));
+
+    SetDlgItemTextW(Dialog, idcDirectoryEdit, (TempPath(L"New") + L"/Velkora\\").c_str());
+    EXPECT_EQ(NextAnsweringBox(), std::vector<std::wstring>{}) << "no box";
+    EXPECT_EQ(CurrentPage, 4);
+    EXPECT_EQ(InstallDir, TempPath(L"New\\Velkora"));
+    EXPECT_FALSE(PathExists(TempPath(L"New")));
 }

@@ -1,6 +1,7 @@
 #include "unbrm/UUnbrmRun.h"
 
 #include "product/UConst.h"
+#include "product/USingleInstance.h"
 #include "product/UUtils.h"
 #include "support/UHandles.h"
 #include "uninstall/UDeinstall.h"
@@ -11,6 +12,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ struct TArguments {
     bool Silent = false;
     bool IsCopy = false;
     DWORD ParentId = 0;
+    HANDLE Lock = nullptr;  // the copy's inherited share of the setup lock
     std::wstring LogPath;
 };
 
@@ -62,6 +65,9 @@ TArguments ParseArguments(const std::wstring& commandLine) {
         } else if (IsSwitch(argument, L'R') && i + 1 < count) {
             arguments.IsCopy = true;
             arguments.ParentId = static_cast<DWORD>(wcstoul(argv[++i], nullptr, 10));
+        } else if (IsSwitch(argument, L'L') && i + 1 < count) {
+            arguments.Lock =
+                reinterpret_cast<HANDLE>(static_cast<uintptr_t>(wcstoull(argv[++i], nullptr, 10)));
         } else {
             arguments.LogPath = FullPathOf(argument);
         }
@@ -142,17 +148,58 @@ std::wstring CreateUniqueTempDirectory() {
     return {};
 }
 
+// Owns an attribute list that lets a child inherit exactly one handle.
+class TInheritList {
+public:
+    explicit TInheritList(HANDLE handle) : FHandle(handle) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        FBuffer.resize(size);
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FBuffer.data());
+        if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size))
+            return;
+        FList = list;
+        if (!UpdateProcThreadAttribute(FList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &FHandle,
+                                       sizeof(FHandle), nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(FList);
+            FList = nullptr;
+        }
+    }
+    ~TInheritList() {
+        if (FList)
+            DeleteProcThreadAttributeList(FList);
+    }
+    TInheritList(const TInheritList&) = delete;
+    TInheritList& operator=(const TInheritList&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return FList; }
+
+private:
+    HANDLE FHandle;
+    std::vector<uint8_t> FBuffer;
+    LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
+};
+
+// Starts the program; with inherit, the child gets that one handle and no other.
 bool StartProcess(const std::wstring& application, const std::wstring& commandLine,
-                  const std::wstring& directory, DWORD flags) {
+                  const std::wstring& directory, DWORD flags, HANDLE inherit = nullptr) {
     std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>((flags & CREATE_NO_WINDOW) ? SW_HIDE : SW_SHOWNORMAL);
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+    startup.StartupInfo.wShowWindow =
+        static_cast<WORD>((flags & CREATE_NO_WINDOW) ? SW_HIDE : SW_SHOWNORMAL);
+    const TInheritList inheritList(inherit);
+    if (inherit) {
+        if (!inheritList.get())
+            return false;
+        startup.lpAttributeList = inheritList.get();
+        flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(application.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, flags,
-                        nullptr, directory.c_str(), &startup, &info))
+    if (!CreateProcessW(application.c_str(), mutableLine.data(), nullptr, nullptr,
+                        inherit ? TRUE : FALSE, flags, nullptr, directory.c_str(),
+                        &startup.StartupInfo, &info))
         return false;
     KernelHandle process(info.hProcess);
     KernelHandle thread(info.hThread);
@@ -160,8 +207,8 @@ bool StartProcess(const std::wstring& application, const std::wstring& commandLi
 }
 
 // The original: copies the program into a new temporary directory and starts the copy there,
-// so that nothing of the installation stays in use.
-int StartTemporaryCopy(const TArguments& arguments) {
+// so that nothing of the installation stays in use. The copy inherits the setup lock.
+int StartTemporaryCopy(const TArguments& arguments, TSetupInstanceLock& lock) {
     const std::wstring self = ModulePath();
     const std::wstring dir = CreateUniqueTempDirectory();
     if (self.empty() || dir.empty())
@@ -171,14 +218,16 @@ int StartTemporaryCopy(const TArguments& arguments) {
         RemoveDirectoryW(dir.c_str());
         return ueFailed;
     }
-    const std::wstring commandLine = Quoted(copy) + L" /R " +
-                                     std::to_wstring(GetCurrentProcessId()) + L" " +
-                                     Quoted(arguments.LogPath);
-    if (!StartProcess(copy, commandLine, dir, 0)) {
+    HANDLE lockHandle = lock.HandOverHandle();
+    std::wstring commandLine = Quoted(copy) + L" /R " + std::to_wstring(GetCurrentProcessId()) +
+                               L" /L " + std::to_wstring(reinterpret_cast<uintptr_t>(lockHandle));
+    commandLine += L" " + Quoted(arguments.LogPath);
+    if (!lockHandle || !StartProcess(copy, commandLine, dir, 0, lockHandle)) {
         DeleteFileW(copy.c_str());
         RemoveDirectoryW(dir.c_str());
         return ueFailed;
     }
+    lock.HandedOver();
     return ueDone;
 }
 
@@ -286,11 +335,24 @@ void WalkWithWindow(TDeinstall& deinstall, const TProductTexts& texts) {
         DestroyWindow(dialog);
 }
 
+// Tells the user (unless silent) that another setup or uninstaller runs.
+int Busy(const TArguments& arguments) {
+    if (!arguments.Silent)
+        ShowSetupBusy();
+    return ueBusy;
+}
+
 int RunCopy(const TArguments& arguments) {
+    // The lock the original handed over; a copy started without one takes it once the
+    // original has ended.
+    TSetupInstanceLock lock;
+    const bool handedOver = lock.TakeOver(arguments.Lock);
     WaitForParent(arguments.ParentId);
     TDeinstall deinstall;
     int result = ueRejected;
-    if (LoadLog(deinstall, arguments)) {
+    if (!handedOver && !lock.Acquire()) {
+        result = Busy(arguments);
+    } else if (LoadLog(deinstall, arguments)) {
         WalkWithWindow(deinstall, ProductTexts(deinstall));
         result = ueDone;
     }
@@ -302,6 +364,9 @@ int RunCopy(const TArguments& arguments) {
 // is done. Only what is still in use stays a moment longer: this program's file, and with it the
 // installation directory that holds it, which a batch file removes right after the program ends.
 int RunSilently(const TArguments& arguments) {
+    TSetupInstanceLock lock;
+    if (!lock.Acquire())
+        return Busy(arguments);
     TDeinstall deinstall;
     if (!LoadLog(deinstall, arguments))
         return ueRejected;
@@ -320,6 +385,9 @@ int RunSilently(const TArguments& arguments) {
 }
 
 int RunOriginal(const TArguments& arguments) {
+    TSetupInstanceLock lock;
+    if (!lock.Acquire())
+        return Busy(arguments);
     TDeinstall deinstall;
     if (!LoadLog(deinstall, arguments))
         return ueRejected;
@@ -330,7 +398,7 @@ int RunOriginal(const TArguments& arguments) {
                         .c_str(),
                     texts.Caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
         return ueCancelled;
-    const int result = StartTemporaryCopy(arguments);
+    const int result = StartTemporaryCopy(arguments, lock);
     if (result != ueDone)
         MessageBoxW(nullptr,
                     L"The uninstaller could not prepare its temporary copy. Nothing was removed.",

@@ -10,6 +10,7 @@ enum : int {
     ueRejected = 2,   // the log cannot be used; nothing was removed
     ueCancelled = 3,  // the user answered No
     ueFailed = 4,     // the temporary copy could not be made or started; nothing was removed
+    ueBusy = 5,       // another setup or uninstaller is running; nothing was removed
 };
 
 // Runs the program for its command line; answers the exit code.

@@ -84,7 +84,7 @@ INT_PTR OnCancel(HWND dlg, WPARAM wParam) {
     }
     if (IsPage<TPageFinish>(CurrentPage)) {
         EndWizard(dlg, wParam);
-    } else if (MessageBoxW(dlg, L"Are you sure you want to cancel the install?", L"Install",
+    } else if (MessageBoxW(dlg, L"Are you sure you want to cancel the install?", sInstallCaption,
                            MB_YESNO) == IDYES) {
         EndWizard(dlg, wParam);
     }
@@ -98,10 +98,10 @@ bool ButtonUsable(HWND dlg, int id) {
     return button && IsWindowEnabled(button) && (GetWindowLongW(button, GWL_STYLE) & WS_VISIBLE);
 }
 
-bool CurrentPageConfirmsNext() {
+bool CurrentPageCanGoNext() {
     if (CurrentPage < 1 || CurrentPage > PageCount || !Pages[static_cast<size_t>(CurrentPage)])
         return true;
-    return Pages[static_cast<size_t>(CurrentPage)]->ConfirmNext();
+    return Pages[static_cast<size_t>(CurrentPage)]->CanGoNext();
 }
 
 INT_PTR OnCommand(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -110,7 +110,7 @@ INT_PTR OnCommand(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     case IDOK:
     case IDCANCEL: return OnCancel(dlg, wParam);
     case idcNext:
-        return ButtonUsable(dlg, idcNext) && CurrentPageConfirmsNext() ? ChangePage(+1) : TRUE;
+        return ButtonUsable(dlg, idcNext) && CurrentPageCanGoNext() ? ChangePage(+1) : TRUE;
     case idcBack: return ButtonUsable(dlg, idcBack) ? ChangePage(-1) : TRUE;
     default:
         if (CurrentPage >= 1 && CurrentPage <= PageCount)
@@ -150,6 +150,10 @@ void OnDestroy() {
 
 int TPage::DlgProc(UINT, WPARAM, LPARAM) {
     return 0;
+}
+
+bool TPage::CanGoNext() {
+    return true;
 }
 
 void TPage::ShowItem(int id, bool visible) const {

@@ -20,15 +20,15 @@ constexpr int PageCount = 6;
 
 // Base of the six pages. Show makes the page's controls visible and returns 1 (9, 10 or 11
 // ask the frame to move back, stay, or move on); Hide hides them again; DlgProc handles the
-// page's own commands (non-zero: handled).
+// page's own commands (non-zero: handled); CanGoNext decides whether Next may leave the page
+// (a page that refuses has told the user why).
 class TPage {
 public:
     virtual ~TPage() = default;
     virtual int Show() = 0;
     virtual int Hide() = 0;
     virtual int DlgProc(UINT msg, WPARAM wParam, LPARAM lParam);
-    // Asked when Next is pressed, before the page is left: false keeps the page shown.
-    virtual bool ConfirmNext() { return true; }
+    virtual bool CanGoNext();
 
     HWND DlgHandle = nullptr;
     std::wstring Name;
@@ -76,6 +76,8 @@ public:
     int Show() override;
     int Hide() override;
     int DlgProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Only a usable installation folder: otherwise a box says what is wrong and the page stays.
+    bool CanGoNext() override;
 
     std::wstring FPrevInstallPath;
     bool FFirstShow = true;
@@ -84,6 +86,8 @@ public:
 private:
     void UpdateDirectoryEdit();
     bool BrowseDirectory();
+    // The whole text of the edit box.
+    std::wstring EditText() const;
 };
 
 class TPageReadyForInstall : public TPage {
@@ -92,7 +96,7 @@ public:
     int Hide() override;
     // Start goes on only when no IDE that the run changes is running: a box per running IDE
     // asks to close it (Retry) or to stay on this page (Cancel).
-    bool ConfirmNext() override;
+    bool CanGoNext() override;
 };
 
 class TPageProgress : public TPage {
@@ -165,7 +169,8 @@ std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring
 // The finish page's words after a run in which failedItems items failed: empty when none did,
 // otherwise the count and the full path of the install log.
 std::wstring FailureSummary(int failedItems);
-// InstallDir from the edit box text: one trailing "\" or "/" dropped.
+// InstallDir from the edit box text: one trailing "\" or "/" dropped. (The page stores a
+// folder that CheckInstallDir accepts in its normalised form instead.)
 std::wstring DirectoryFromEdit(const std::wstring& text);
 // Where the folder browser goes: right edge under the Browse button's, just below it, pulled up
 // to stay inside the work area.

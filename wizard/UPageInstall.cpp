@@ -3,6 +3,7 @@
 
 #include "entry/UCommandLine.h"
 #include "product/UConst.h"
+#include "product/UInstallDir.h"
 #include "product/UProducts.h"
 #include "product/URunningIdes.h"
 #include "product/UUtils.h"
@@ -157,10 +158,34 @@ void TPageSelectDirectory::UpdateDirectoryEdit() {
     SetFocus(edit);
 }
 
+std::wstring TPageSelectDirectory::EditText() const {
+    HWND edit = Item(idcDirectoryEdit);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+bool TPageSelectDirectory::CanGoNext() {
+    // The whole text, not the 260 characters that Hide keeps: a longer path is refused, not
+    // cut into another one.
+    std::wstring normalized;
+    const TDirVerdict verdict = CheckInstallDir(EditText(), normalized);
+    if (verdict == TDirVerdict::Accepted)
+        return true;
+    MessageBoxW(DlgHandle, DirRefusalText(verdict).c_str(), sInstallCaption,
+                MB_OK | MB_ICONEXCLAMATION);
+    SetFocus(Item(idcDirectoryEdit));
+    return false;
+}
+
 int TPageSelectDirectory::Hide() {
     wchar_t text[EditLimit + 1] = {};
     GetDlgItemTextW(DlgHandle, idcDirectoryEdit, text, static_cast<int>(EditLimit + 1));
-    InstallDir = DirectoryFromEdit(text);
+    std::wstring normalized;
+    InstallDir = CheckInstallDir(text, normalized) == TDirVerdict::Accepted
+                     ? normalized
+                     : DirectoryFromEdit(text);
     for (int id : {idcBrowse, idcDestinationFrame, idcDirectoryEdit})
         ShowItem(id, false);
     return 1;
@@ -220,7 +245,7 @@ int TPageReadyForInstall::Show() {
     return 1;
 }
 
-bool TPageReadyForInstall::ConfirmNext() {
+bool TPageReadyForInstall::CanGoNext() {
     for (;;) {
         const std::vector<TRunningIde> running = FindRunningIdes(IdesChangedByRun());
         if (running.empty())
