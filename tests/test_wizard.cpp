@@ -280,6 +280,8 @@ TEST_F(WizardTest, FailureSummaryCountsTheFailedItemsAndNamesTheInstallLog) {
     EXPECT_EQ(FailureSummary(1), L"\r\n\r\n1 item failed. The install log lists every step:\r\n"
                                  L"C:\\Program Files\\Velkora\\install.log");
     EXPECT_EQ(FailureSummary(4).substr(0, 19), L"\r\n\r\n4 items failed.");
+}
+
 // Each folder the installation must not take: Next shows the refusal, captioned "Install", the
 // page stays, and nothing on the disk or in the registry changes. Then a new folder goes on,
 // stored normalised (no trailing separator) and not yet made.
