@@ -77,6 +77,9 @@ template <typename Condition> bool Eventually(Condition condition, DWORD timeout
     return true;
 }
 
+// The caption of the wizard's dialog.
+inline constexpr wchar_t WizardCaption[] = L"Installation Wizard for Velkora v4.07";
+
 // Polls for a top-level window of class and caption (null: any), owned by processId (0: any),
 // up to timeoutMs. Null when none appeared.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* caption, DWORD processId,

@@ -19,7 +19,6 @@ using namespace vktest;
 
 namespace {
 
-const wchar_t* const WizardCaption = L"Installation Wizard for Velkora v4.07";
 constexpr DWORD ProgramTimeoutMs = 60000;
 
 // The planted names, comma-separated in VELKORA_PLANTED_DLLS (the list CTest also hands Wine).

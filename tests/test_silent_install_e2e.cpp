@@ -2,6 +2,7 @@
 // with blanks) whose build tools are the stand-ins; then the uninstall entry's quiet command run
 // as a script runs it. setup.exe, unbrm.exe and the tools are processes of their own, so this
 // program runs in a fresh copy of the test prefix and works on its real registry.
+#include "product/UInstallDir.h"
 #include "tests/MachineSnapshot.h"
 #include "tests/TestIdeMachine.h"
 
@@ -13,6 +14,10 @@ const std::wstring UninstallKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
 const std::wstring ProductKey = L"Software\\Brightmoss\\Velkora";
 constexpr DWORD RunLimitMs = 240000;
+// Wine's shell records the users folder when the target-folder rules first ask for a known
+// folder: a change of Wine's, not of the installation.
+const std::string WineShellUsersValue =
+    "added HKLM\\Software\\Microsoft\\Windows\\CurrentVersion : Users";
 
 std::wstring Value(const std::wstring& key, const std::wstring& name,
                    HKEY root = HKEY_LOCAL_MACHINE) {
@@ -236,7 +241,8 @@ TEST_F(SilentInstallEndToEnd, InstallsUpdatesAndIsRemovedByTheQuietUninstallComm
                                          "removed " + cb6Help + "gid",
                                          "added HKCU\\" + ToAnsi(bds) +
                                              "Globals : ForceEnvOptionsUpdate",
-                                         "added HKLM\\Software\\Microsoft\\Windows\\Help"};
+                                         "added HKLM\\Software\\Microsoft\\Windows\\Help",
+                                         WineShellUsersValue};
     EXPECT_EQ(left, expected);
     EXPECT_TRUE(Eventually([&] { return !PathExists(Install); }, 20000));
     EXPECT_FALSE(Listed());
@@ -268,6 +274,56 @@ TEST_F(SilentInstallEndToEnd, CopyOnlyBuildsNothingAndFailedItemsEndWithFour) {
     EXPECT_EQ(RunQuietUninstall(), 0u);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
     EXPECT_TRUE(Eventually([&] { return !PathExists(Install); }, 20000));
+}
+
+// Exit codes 2, 3 and 5: each check of the machine ends the run before anything changes, and the
+// result file says why.
+TEST_F(SilentInstallEndToEnd, ARefusedFolderARunningIdeOrABusyMachineChangeNothing) {
+    // RAD Studio 11's own program, a never-ending stand-in under the IDE's program name, is
+    // started below.
+    const std::wstring ideProgram = Machine.Root + L"\\Embarcadero\\Studio\\22.0\\bin\\bds.exe";
+    ASSERT_TRUE(CopyFileW((BuildDir() + L"\\fixtures\\standin_tool_2.exe").c_str(),
+                          ideProgram.c_str(), FALSE));
+    const TSnapshot before = Snapshot();
+    const auto expectRefused = [&](const std::wstring& arguments, DWORD code,
+                                   const std::wstring& reasonPart) {
+        SCOPED_TRACE(ToAnsi(arguments));
+        EXPECT_EQ(RunSetup(arguments), code);
+        const std::string result = Result();
+        EXPECT_EQ(result.substr(0, 3), std::to_string(code) + "\r\n");
+        EXPECT_NE(result.find(ToUtf8(reasonPart)), std::string::npos) << result;
+        std::set<std::string> changed = Differences(before, Snapshot());
+        changed.erase(WineShellUsersValue);
+        EXPECT_EQ(changed, std::set<std::string>{});
+    };
+    expectRefused(L"/SILENT /DIR=", 2, DirRefusalText(TDirVerdict::Empty));
+    expectRefused(L"/SILENT \"/DIR=" + BaseDir(dcWindows) + L"\\Velkora\"", 2,
+                  DirRefusalText(TDirVerdict::Protected));
+
+    {
+        ChildProcess ide;
+        StartProcess(ide, ideProgram, L"");
+        ASSERT_TRUE(ide) << ide.StartError;
+        expectRefused(L"/SILENT", 3, L"bds.exe");
+        TerminateProcess(ide.Info.hProcess, 0);
+        DWORD ignored = 0;
+        ide.Wait(RunLimitMs, ignored);
+    }
+
+    // A wizard left open holds the machine.
+    ChildProcess wizard;
+    StartProcess(wizard, BuildDir() + L"\\setup.exe", L"", Machine.Root);
+    ASSERT_TRUE(wizard) << wizard.StartError;
+    const DWORD pid = wizard.Info.dwProcessId;
+    HWND dialog = WaitForWindow(L"#32770", WizardCaption, pid, RunLimitMs);
+    ASSERT_NE(dialog, nullptr);
+    expectRefused(L"/SILENT", 5, L"Another setup or uninstaller is running.");
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    HWND confirm = WaitForWindow(L"#32770", L"Install", pid, RunLimitMs);
+    ASSERT_NE(confirm, nullptr);
+    PostMessageW(confirm, WM_COMMAND, IDYES, 0);
+    DWORD exitCode = STILL_ACTIVE;
+    EXPECT_TRUE(wizard.Wait(RunLimitMs, exitCode));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // One setup or uninstaller at a time, between the real programs. Each case runs in a fresh
 // copy of the Wine prefix of its own (tools/in-fresh-prefix.sh): the lock is machine-wide, and
 // setup.exe writes the machine's registry.
+#include "entry/UCommandLine.h"
 #include "product/UConst.h"
 #include "product/USingleInstance.h"
 #include "product/UUtils.h"
@@ -17,7 +18,6 @@ using namespace vktest;
 
 namespace {
 
-const wchar_t* const WizardCaption = L"Installation Wizard for Velkora v4.07";
 const wchar_t* const UninstallCaption = L"Velkora Uninstall";
 constexpr DWORD StartMs = 30000;  // a program's first window, under a loaded machine
 
@@ -133,7 +133,7 @@ TEST_F(SingleInstance, TwoSetupsStartedTogetherRunOneWizard) {
     ChildProcess& running = busy == &one ? two : one;
     HWND wizard = WaitForWindow(L"#32770", WizardCaption, Pid(running), StartMs);
     ASSERT_NE(wizard, nullptr);
-    ExpectBusy(*busy, 0);
+    ExpectBusy(*busy, exSetupRunning);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
 
     ChildProcess extract;
@@ -190,7 +190,7 @@ TEST_F(SingleInstance, TheUninstallerWaitsItsTurnAndHandsTheLockToItsCopy) {
     ASSERT_NE(question, nullptr);
     ChildProcess whileAsking;
     Start(whileAsking, Setup, L"");
-    ExpectBusy(whileAsking, 0);
+    ExpectBusy(whileAsking, exSetupRunning);
     PostMessageW(question, WM_COMMAND, IDYES, 0);
     EXPECT_TRUE(original.Wait(StartMs, code));
     EXPECT_EQ(code, 0u);
@@ -210,7 +210,7 @@ TEST_F(SingleInstance, TheUninstallerWaitsItsTurnAndHandsTheLockToItsCopy) {
     EXPECT_FALSE(PathExists(log)) << "the copy walked the log";
     ChildProcess whileCopyRuns;
     Start(whileCopyRuns, Setup, L"");
-    ExpectBusy(whileCopyRuns, 0);
+    ExpectBusy(whileCopyRuns, exSetupRunning);
     DWORD copyId = 0;
     GetWindowThreadProcessId(closing, &copyId);
     const handles::KernelHandle copy(OpenProcess(SYNCHRONIZE, FALSE, copyId));

@@ -12,7 +12,6 @@ using namespace vktest;
 
 namespace {
 
-const wchar_t* const WizardCaption = L"Installation Wizard for Velkora v4.07";
 const wchar_t* const ProductKey = L"Software\\Brightmoss\\Velkora";
 
 bool ItemVisible(HWND dialog, int id) {
