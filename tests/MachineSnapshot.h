@@ -65,6 +65,18 @@ inline void SnapFiles(const std::wstring& dir, bool recursive, TSnapshot& out) {
 }
 
 // One line per entry "removed", "changed" or "added" from before to after.
+// What an installation may change on a test machine: both registry roots, every file below root
+// (the test IDEs and the installation), and the files directly in the Windows and system folders.
+inline TSnapshot SnapMachine(const std::wstring& root) {
+    TSnapshot snapshot;
+    SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"", snapshot);
+    SnapKey(HKEY_CURRENT_USER, L"HKCU", L"", snapshot);
+    SnapFiles(root, true, snapshot);
+    SnapFiles(BaseDir(dcWindows), false, snapshot);
+    SnapFiles(BaseDir(dcSystem), false, snapshot);
+    return snapshot;
+}
+
 inline std::set<std::string> Differences(const TSnapshot& before, const TSnapshot& after) {
     std::set<std::string> lines;
     for (const auto& [name, value] : before)

@@ -53,15 +53,7 @@ protected:
         EXPECT_TRUE(Eventually(
             [&] { return !PathExists(Machine.Install) && TempEntries() == tempBefore; }, 60000));
     }
-    TSnapshot Snapshot() const {
-        TSnapshot snapshot;
-        SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"", snapshot);
-        SnapKey(HKEY_CURRENT_USER, L"HKCU", L"", snapshot);
-        SnapFiles(Machine.Root, true, snapshot);
-        SnapFiles(BaseDir(dcWindows), false, snapshot);
-        SnapFiles(BaseDir(dcSystem), false, snapshot);
-        return snapshot;
-    }
+    TSnapshot Snapshot() const { return SnapMachine(Machine.Root); }
     // The entries directly in the temporary directory.
     static TSnapshot TempEntries() {
         TSnapshot entries;

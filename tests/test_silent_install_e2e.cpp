@@ -90,15 +90,7 @@ protected:
     // The result file's lines: the exit code, then the reason.
     std::string Result() const { return ReadFileBytes(ResultFile); }
 
-    TSnapshot Snapshot() const {
-        TSnapshot snapshot;
-        SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"", snapshot);
-        SnapKey(HKEY_CURRENT_USER, L"HKCU", L"", snapshot);
-        SnapFiles(Machine.Root, true, snapshot);
-        SnapFiles(BaseDir(dcWindows), false, snapshot);
-        SnapFiles(BaseDir(dcSystem), false, snapshot);
-        return snapshot;
-    }
+    TSnapshot Snapshot() const { return SnapMachine(Machine.Root); }
     // Whether the installed product is in Wine's own list of installed programs.
     bool Listed() {
         const std::wstring system = BaseDir(dcSystem);
