@@ -77,6 +77,37 @@ inline TSnapshot SnapMachine(const std::wstring& root) {
     return snapshot;
 }
 
+// Whether the product is in Wine's own list of installed programs; listing is a scratch file
+// outside the compared directories.
+inline bool ListedByWine(const std::wstring& listing) {
+    const std::wstring system = BaseDir(dcSystem);
+    ChildProcess cmd;
+    StartProcess(cmd, system + L"\\cmd.exe",
+                 L"/c " + system + L"\\uninstaller.exe --list > \"" + listing + L"\"");
+    DWORD exitCode = 0;
+    EXPECT_TRUE(cmd && cmd.Wait(60000, exitCode)) << "no list: " << cmd.StartError;
+    return ReadFileBytes(listing).find("Brightmoss Velkora v4.07") != std::string::npos;
+}
+
+// What an installation with the test IDEs leaves after its uninstall, as the item definitions
+// make it, none of which has an undo record: the run-time packages copied to the system directory
+// (no siCopyFileTo row is logged), the keyword file keeps the merged keywords (siMergeFiles), the
+// IDE's help cache stays deleted (the IDE rebuilds it), BDS 2009 keeps its request to reload its
+// options, and the Windows help key that the first WinHelp value created stays (the undo removes
+// values only). cb6 is C++Builder 6's directory.
+inline std::set<std::string> LeftByDesign(const std::wstring& cb6) {
+    const std::string system = "added " + ToAnsi(BaseDir(dcSystem)) + "\\",
+                      cb6Help = ToAnsi(cb6 + L"\\Help\\bcb6.");
+    return {system + "vkl60.bpl",
+            system + "vkl2009.bpl",
+            system + "vkl270.bpl",
+            system + "vkl280.bpl",
+            "changed " + cb6Help + "als",
+            "removed " + cb6Help + "gid",
+            "added HKCU\\Software\\CodeGear\\BDS\\6.0\\Globals : ForceEnvOptionsUpdate",
+            "added HKLM\\Software\\Microsoft\\Windows\\Help"};
+}
+
 inline std::set<std::string> Differences(const TSnapshot& before, const TSnapshot& after) {
     std::set<std::string> lines;
     for (const auto& [name, value] : before)

@@ -229,20 +229,6 @@ DWORD UndoRegisterHelp() {
     return result;
 }
 
-// Waits between two records while letting the dialog repaint; input stays queued.
-void PaintingPause(DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
-            DispatchMessageW(&msg);
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end)
-            return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT);
-    }
-}
-
 }  // namespace
 
 std::wstring WithoutSearchPathEntry(const std::wstring& list, const std::wstring& path) {
@@ -423,7 +409,7 @@ int TDeinstall::DoDeinstall() {
                     break;
             }
             if (flWithDialog) {
-                PaintingPause(WalkStepPauseMs);
+                WaitKeepingWindowsAlive(nullptr, WalkStepPauseMs);
                 SendDlgItemMessageW(FDlgHandle, idcProgressBar, PBM_DELTAPOS,
                                     static_cast<WPARAM>(record.Length), 0);
             }
