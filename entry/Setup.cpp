@@ -1,6 +1,7 @@
 // setup.exe: reads the command line, then shows the parameters, extracts, or runs the wizard.
-#include "entry/UCommandLine.h"
-#include "product/UUtils.h"
+#include "entry/URunSetup.h"
+#include "product/UCommandLine.h"
+#include "product/UProcess.h"
 
 #include <windows.h>
 

@@ -1,14 +1,16 @@
 #include "entry/USilentSetup.h"
 
-#include "entry/UCommandLine.h"
+#include "product/UCommandLine.h"
 #include "product/UConst.h"
-#include "product/UInstallDir.h"
+#include "product/UPaths.h"
 #include "product/UProducts.h"
 #include "product/URunningIdes.h"
 #include "product/USingleInstance.h"
-#include "product/UUtils.h"
+#include "script/UInstallDir.h"
 #include "script/UScript.h"
 #include "support/UHandles.h"
+#include "support/UText.h"
+#include "uninstall/URemovePrevious.h"
 #include "wizard/UPage.h"
 
 #include <windows.h>
@@ -65,6 +67,7 @@ TStepResult RefuseRunningIdes() {
 // the wizard's error box, and the run goes on. Answers the number of failed items.
 int RunScript() {
     TScript script;
+    script.SetPreviousRemover(RemovePreviousInstallation);
     script.Start();
     for (; script.Current() < script.Count(); script.SetCurrent(script.Current() + 1)) {
         const int error = script.ItemDoScript();

@@ -1,6 +1,6 @@
 #include "product/UConst.h"
 
-#include "product/UUtils.h"
+#include "product/URegistry.h"
 
 #include <iterator>
 
@@ -8,6 +8,16 @@ std::wstring InstallDir;
 uint32_t InstallVersions = 0;
 uint32_t InstallItems = 0;
 uint32_t CustomizeItems = 5;
+DWORD OsPlatformId = 0;
+
+std::wstring ProductTitle(const std::wstring& type, const std::wstring& name,
+                          const std::wstring& version) {
+    return type + L" of " + name + L" v" + version;
+}
+
+std::wstring ProductTitle() {
+    return ProductTitle(sProductType, sProductName, sProductVersion);
+}
 
 namespace {
 

@@ -17,6 +17,11 @@ inline constexpr wchar_t sMakerWebAddress[] = L"https://www.brightmoss.com/";
 inline constexpr wchar_t sProductShortName[] = L"Velkora";
 inline constexpr wchar_t sProductDescription[] =
     L"Velkora - collection of components for working with the application settings.\r\n\r\n";
+// "<type> of <name> v<version>": how every text names a product (an installed one read from its
+// log, or this one).
+std::wstring ProductTitle(const std::wstring& type, const std::wstring& name,
+                          const std::wstring& version);
+std::wstring ProductTitle();
 // Caption of the boxes that ask the user or refuse a choice (the errors have "Error").
 inline constexpr wchar_t sInstallCaption[] = L"Install";
 
@@ -36,6 +41,8 @@ extern std::wstring InstallDir;   // target directory, without trailing backslas
 extern uint32_t InstallVersions;  // OR of the chosen IDEs' InternalId bits
 extern uint32_t InstallItems;     // OR of the checked selection-list entries' Mask bits
 extern uint32_t CustomizeItems;   // customize option bits (5 until a record says otherwise)
+// Platform id read once at start-up by GetOsPlatform; VER_PLATFORM_WIN32_NT = NT family.
+extern DWORD OsPlatformId;
 
 // ---- The installation record ----
 

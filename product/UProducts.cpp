@@ -1,7 +1,8 @@
 #include "product/UProducts.h"
 
 #include "product/UConst.h"
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/URegistry.h"
 
 namespace {
 constexpr uint32_t Bit(int index) {

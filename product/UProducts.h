@@ -36,6 +36,12 @@ inline bool IsValidProductIndex(int index) {
     return index >= 1 && index <= BorlandProductCount;
 }
 
+// The name of an IDE's library search path value: Delphi 3, the first IDE of the table, spells
+// it without a blank.
+inline const wchar_t* SearchPathValueName(int productIndex) {
+    return productIndex == 1 ? L"SearchPath" : L"Search Path";
+}
+
 // Sub-keys below an IDE's RegKey that the IDE registration items use.
 inline constexpr wchar_t sKnownPackagesKey[] = L"\\Known Packages";
 inline constexpr wchar_t sLibraryKey[] = L"\\Library";

@@ -1,9 +1,10 @@
 #include "product/URunningIdes.h"
 
 #include "product/UConst.h"
+#include "product/UPaths.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
 #include "support/UHandles.h"
+#include "support/UText.h"
 
 #include <windows.h>
 

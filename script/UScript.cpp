@@ -1,22 +1,19 @@
 #include "script/UScript.h"
 
-#include "entry/UCommandLine.h"
+#include "product/UCommandLine.h"
 #include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
-#include "uninstall/URemovePrevious.h"
-#include "uninstall/UUninstLog.h"
+#include "script/UUninstLog.h"
+#include "support/UText.h"
 
 using handles::FileHandle;
 
 namespace {
 
 constexpr size_t ErrorTextRoom = 260;  // characters the specified part of an error report holds
-
-// An item's identifier in error reports and uninstall records: ItemType + Flags * 65536.
-uint32_t ItemIdOf(const TScriptItem& item) {
-    return item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
-}
 
 FileHandle CreateLogFile(const std::wstring& name) {
     // Exclusive while the run writes it; an old log of an earlier run is replaced.
@@ -59,9 +56,8 @@ std::wstring ScriptErrorText(int index, int errorCode, uint32_t itemId,
 }
 
 std::wstring InstallLogHeader() {
-    return std::wstring(L"Start installation for ") + sProductType + L" of " + sProductName +
-           L" v" + sProductVersion + L"\r\nRootPath: " + InstallDir + L"\r\nBorland products: " +
-           ChosenProductNames();
+    return L"Start installation for " + ProductTitle() + L"\r\nRootPath: " + InstallDir +
+           L"\r\nBorland products: " + ChosenProductNames();
 }
 
 std::wstring ProductInfoText(uint32_t code) {
@@ -182,7 +178,8 @@ void TScript::CloseBinLog() {
 }
 
 int TScript::DoRemovePrevious() {
-    RemovePreviousInstallation();
+    if (FPreviousRemover)
+        FPreviousRemover();
     FLogText += L"...Success";
     return 0;
 }

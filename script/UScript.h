@@ -24,6 +24,10 @@ public:
 
     // Number of items of the table.
     int Count() const { return FItemCount; }
+    // The function Start calls to remove the previous installation (the uninstaller's; none by
+    // default, so that a table run alone touches no other installation).
+    using TPreviousRemover = int (*)();
+    void SetPreviousRemover(TPreviousRemover remover) { FPreviousRemover = remover; }
     // Removes a previous installation, opens both logs and starts at the first item. Always 0.
     int Start();
     // Closes the uninstall log, then the install log. Always 0.
@@ -106,6 +110,7 @@ protected:
     std::wstring FLogText;
     handles::FileHandle FLogHandle;
     bool FLogEnable = true;
+    TPreviousRemover FPreviousRemover = nullptr;
     handles::FileHandle FBinLogHandle;
     // The WinHelp directory named by siSetHelpDir, registered by siRegisterWinHelp.
     std::wstring FHelpDir;

@@ -2,8 +2,11 @@
 // IDE's own command-line compiler (Delphi IDEs) or make utility (C++Builder IDEs).
 #include "script/UScript.h"
 
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
+#include "support/UText.h"
 
 #include <algorithm>
 #include <vector>

@@ -2,8 +2,12 @@
 // merge, file checks, running a program and the current directory.
 #include "script/UScript.h"
 
-#include "entry/UCommandLine.h"
-#include "product/UUtils.h"
+#include "product/UCommandLine.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
+#include "support/ULastError.h"
+#include "support/UText.h"
 #include "support/UbrmStringList.h"
 
 #include <atomic>
@@ -23,11 +27,6 @@ const wchar_t* Outcome(DWORD error) {
 
 std::wstring TextOf(const wchar_t* text) {
     return text ? text : L"";
-}
-
-DWORD LastErrorOr(DWORD fallback) {
-    const DWORD error = GetLastError();
-    return error != 0 ? error : fallback;
 }
 
 // The part of path up to and including its last backslash; empty when it has none.

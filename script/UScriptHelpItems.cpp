@@ -4,23 +4,15 @@
 #include "script/UScript.h"
 
 #include "product/UConst.h"
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
+#include "product/URegistry.h"
+#include "script/UUninstLog.h"
 #include "support/UHandles.h"
-#include "uninstall/UUninstLog.h"
 
 #include <cwchar>
 #include <utility>
-
-namespace {
-
-constexpr wchar_t WinHelpKey[] = L"Software\\Microsoft\\Windows\\Help";
-
-// A path with a blank is quoted so that the uninstall command line splits where it should.
-std::wstring QuotedIfBlank(const std::wstring& path) {
-    return path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"";
-}
-
-}  // namespace
 
 std::wstring UninstallDisplayName() {
     return std::wstring(sMakerName) + L" " + sProductName + L" v" + sProductVersion;
@@ -62,7 +54,7 @@ int TScript::DoSetHelpDir() {
 int TScript::DoRegisterWinHelp() {
     const TScriptItem item = GetItem();
     const std::wstring name = item.Name ? item.Name : L"";
-    const bool written = WriteRegString(HKEY_LOCAL_MACHINE, WinHelpKey, name, FHelpDir);
+    const bool written = WriteRegString(HKEY_LOCAL_MACHINE, sWindowsHelpKey, name, FHelpDir);
     FLogText = L"Registering windows help: " + name + (written ? L"...Success" : L"...Fail");
     return written ? 0 : -1;
 }

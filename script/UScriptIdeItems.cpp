@@ -2,12 +2,14 @@
 // directories in the IDE's search paths, lines appended to the older IDEs' OpenHelp files, and
 // a text replacement in a file. Every IDE entry lies under HKEY_CURRENT_USER below the IDE's key.
 #include "script/UScript.h"
+#include "support/UWholeFile.h"
 
 #include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
-
-#include <optional>
+#include "product/URegistry.h"
+#include "support/UText.h"
 
 using handles::FileHandle;
 
@@ -24,8 +26,7 @@ const TBorlandProduct* CurrentIde() {
 
 // The value of a package's "Known Packages" entry, which the IDE shows in its package list.
 std::wstring PackageDescription() {
-    std::wstring text =
-        std::wstring(sProductType) + L" of " + sProductName + L" v" + sProductVersion;
+    std::wstring text = ProductTitle();
     if (!text.empty() && text[0] >= L'a' && text[0] <= L'z')
         text[0] = static_cast<wchar_t>(text[0] - L'a' + L'A');
     return text;
@@ -38,11 +39,6 @@ std::wstring LibraryKey(const TBorlandProduct& ide, int32_t platform) {
     if (ide.Is32and64)
         key += (platform & 2) != 0 ? L"\\Win64" : L"\\Win32";
     return key;
-}
-
-// Delphi 3, the first IDE of the table, spells the value without a blank.
-const wchar_t* SearchPathValueName() {
-    return CurrentProduct == 1 ? L"SearchPath" : L"Search Path";
 }
 
 // True when dir occurs in the list text current, in any letter case; an empty dir counts as
@@ -74,31 +70,6 @@ int AddDirToList(std::wstring& logText, const std::wstring& key, const std::wstr
         return -3;
     logText += L"...Success";
     return 0;
-}
-
-// The path before its last backslash; empty when it has none.
-std::wstring DirectoryOf(const std::wstring& path) {
-    const int pos = LastCharPos(path, L'\\');
-    return pos > 0 ? path.substr(0, static_cast<size_t>(pos - 1)) : std::wstring();
-}
-
-// The whole content of an open file, read from its start; nothing when its size is unavailable
-// or the read fails.
-std::optional<std::string> ReadWholeFile(const FileHandle& file) {
-    LARGE_INTEGER size{};
-    // The IDE files edited here are small text files; a huge one is refused rather than loaded.
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x10000000)
-        return std::nullopt;
-    std::string data(static_cast<size_t>(size.QuadPart), '\0');
-    LARGE_INTEGER start{};
-    if (!SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN))
-        return std::nullopt;
-    DWORD done = 0;
-    if (!data.empty() &&
-        (!ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &done, nullptr) ||
-         done != data.size()))
-        return std::nullopt;
-    return data;
 }
 
 bool WriteAll(const FileHandle& file, const std::string& bytes) {
@@ -134,7 +105,7 @@ int TScript::DoRegisterPackage() {
         return -1;
     FLogText = L"Registering package: " + path + L"...Success";
     const std::wstring key = LibraryKey(*ide, item.Platform);
-    const std::wstring valueName = SearchPathValueName();
+    const std::wstring valueName = SearchPathValueName(CurrentProduct);
     std::wstring current;
     if (!ReadRegString(HKEY_CURRENT_USER, key, valueName, current))
         return -2;
@@ -169,7 +140,7 @@ int TScript::DoAddSearchPath() {
         valueName = item.Text2;
     } else {
         key = LibraryKey(*ide, item.Platform);
-        valueName = SearchPathValueName();
+        valueName = SearchPathValueName(CurrentProduct);
     }
     std::wstring current;
     // A search path the IDE does not have is never created.
@@ -211,17 +182,17 @@ int TScript::DoModifyHelpFile() {
     const FileHandle handle = OpenForEdit(file);
     if (!handle)
         return -1;
-    const std::optional<std::string> data = ReadWholeFile(handle);
-    if (!data)
+    std::string data;
+    if (!ReadWholeFile(handle.get(), data))
         return -2;
     FLogText = L"Modifying file: " + file;
-    if (FindTextA(LowerCaseA(*data), LowerCaseA(text)) > 0) {
+    if (FindTextA(LowerCaseA(data), LowerCaseA(text)) > 0) {
         FLogText += L"...Already";
         return 0;
     }
     text += "\r\n";
     // No empty line between the file's last line and the appended one.
-    if (data->size() >= 2 && data->ends_with("\r\n") && text.starts_with("\r\n"))
+    if (data.size() >= 2 && data.ends_with("\r\n") && text.starts_with("\r\n"))
         text.erase(0, 2);
     LARGE_INTEGER end{};
     if (!SetFilePointerEx(handle.get(), end, nullptr, FILE_END) || !WriteAll(handle, text)) {
@@ -242,18 +213,18 @@ int TScript::DoReplaceText() {
     const FileHandle handle = OpenForEdit(file);
     if (!handle)
         return -1;
-    const std::optional<std::string> data = ReadWholeFile(handle);
-    if (!data)
+    std::string data;
+    if (!ReadWholeFile(handle.get(), data))
         return -2;
     FLogText =
         L"Replace text: File=" + file + L", FindText=" + findText + L", ReplaceTo=" + replaceText;
-    const int pos = FindTextA(LowerCaseA(*data), LowerCaseA(find));
+    const int pos = FindTextA(LowerCaseA(data), LowerCaseA(find));
     if (pos < 1) {
         FLogText += L"...Already";
         return 0;
     }
     const size_t at = static_cast<size_t>(pos - 1);
-    const std::string tail = replacement + data->substr(at + find.size());
+    const std::string tail = replacement + data.substr(at + find.size());
     LARGE_INTEGER offset{};
     offset.QuadPart = static_cast<LONGLONG>(at);
     if (!SetFilePointerEx(handle.get(), offset, nullptr, FILE_BEGIN) || !WriteAll(handle, tail) ||

@@ -3,7 +3,7 @@
 // payload resource ids are the Code of the extracting rows); change both there.
 #include "script/UScriptItems.h"
 
-#include "product/UUtils.h"
+#include "product/UPaths.h"
 
 #include <iterator>
 

@@ -66,6 +66,12 @@ struct TScriptItem {
     const TPackageFile* Dest;  // siCopyFileTo destination
 };
 
+// An item's identifier in error reports and the kind of its uninstall record: ItemType in the
+// low word, Flags in the high word.
+constexpr uint32_t ItemIdOf(const TScriptItem& item) {
+    return item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
+}
+
 constexpr int PackageFileCount = 21;
 extern const TPackageFile PackageFiles[PackageFileCount];
 

@@ -1,7 +1,8 @@
 #include "support/UbrmStringList.h"
 
-#include "product/UUtils.h"
 #include "support/UHandles.h"
+#include "support/UText.h"
+#include "support/UWholeFile.h"
 
 #include <windows.h>
 
@@ -161,22 +162,9 @@ void TbrmStringList::Append(std::wstring line) {
 
 void TbrmStringList::LoadFromFile(const std::wstring& fileName) {
     Clear();
-    FileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    std::string buffer;
+    if (!ReadWholeFile(fileName, buffer))
         return;
-    LARGE_INTEGER size;
-    // Text files this list merges are small; anything the address space cannot take is
-    // treated as unreadable rather than half read.
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 0x20000000)
-        return;
-    std::string buffer(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!buffer.empty() &&
-        !ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
-        return;
-    buffer.resize(read);
-    file.reset();
 
     // CR LF, a lone LF and a lone CR each end a line; a NUL byte ends the text.
     size_t position = 0;

@@ -2,10 +2,13 @@
 // test IDEs whose "bin" holds the stand-in build tools.
 #pragma once
 
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
 #include "script/UScript.h"
 #include "support/UHandles.h"
+#include "support/UText.h"
 #include "tests/ScriptProbe.h"
 #include "tests/TestSupport.h"
 

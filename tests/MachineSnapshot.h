@@ -2,8 +2,9 @@
 // directories, compared entry by entry (read without the code under test).
 #pragma once
 
-#include "product/UUtils.h"
+#include "product/UPaths.h"
 #include "support/UHandles.h"
+#include "support/UText.h"
 #include "tests/TestSupport.h"
 
 #include <map>

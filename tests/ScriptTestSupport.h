@@ -2,11 +2,15 @@
 // and masks, readers for both logs, the payload and directory listings.
 #pragma once
 
-#include "entry/UCommandLine.h"
-#include "product/UUtils.h"
+#include "product/UCommandLine.h"
+#include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
+#include "script/UUninstLog.h"
 #include "support/UHandles.h"
+#include "support/UText.h"
 #include "tests/ScriptProbe.h"
-#include "uninstall/UUninstLog.h"
 
 #include <algorithm>
 #include <string>

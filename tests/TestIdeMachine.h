@@ -5,9 +5,11 @@
 #pragma once
 
 #include "product/UConst.h"
+#include "product/UFiles.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
+#include "product/URegistry.h"
 #include "script/UScript.h"
+#include "uninstall/URemovePrevious.h"
 
 #include <windows.h>
 
@@ -91,6 +93,7 @@ struct TIdeMachine {
         std::vector<std::wstring> errors;
         {
             TScript script;
+            script.SetPreviousRemover(RemovePreviousInstallation);
             script.Start();
             for (script.SetCurrent(0); script.Current() < script.Count();
                  script.SetCurrent(script.Current() + 1))

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "product/UUtils.h"
+#include "product/UProcess.h"
 
 // Test programs start as the setup program does: the platform id is read once, first.
 int wmain(int argc, wchar_t** argv) {

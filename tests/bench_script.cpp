@@ -1,9 +1,11 @@
 // Prints the time of a whole run of the product table (no IDE chosen: context help and demos)
 // into a temporary installation directory, and of a keyword-file merge of two 10,000-line files.
 // The registry roots are mapped onto a scratch key for the run, as in the tests.
-#include "entry/UCommandLine.h"
+#include "product/UCommandLine.h"
 #include "product/UConst.h"
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
 #include "script/UScript.h"
 #include "support/UHandles.h"
 #include "support/UbrmStringList.h"

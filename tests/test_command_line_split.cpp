@@ -1,5 +1,5 @@
 // SplitArguments against the shell's own CommandLineToArgvW, on chosen and generated lines.
-#include "entry/UCommandLine.h"
+#include "product/UCommandLine.h"
 #include "support/UHandles.h"
 
 #include <gtest/gtest.h>

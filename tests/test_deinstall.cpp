@@ -1,4 +1,8 @@
-#include "product/UUtils.h"
+#include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/URegistry.h"
+#include "support/UText.h"
 #include "tests/ScriptProbe.h"
 #include "uninstall/UDeinstall.h"
 

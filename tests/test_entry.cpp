@@ -1,5 +1,5 @@
-#include "entry/UCommandLine.h"
-#include "product/UUtils.h"
+#include "product/UCommandLine.h"
+#include "support/UText.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

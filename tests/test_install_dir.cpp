@@ -2,11 +2,13 @@
 // and the folder of a previous installation. (The directory page's walk over every refused
 // kind is in test_wizard.cpp.)
 #include "product/UConst.h"
-#include "product/UInstallDir.h"
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "script/UInstallDir.h"
 #include "script/UScriptItems.h"
+#include "script/UUninstLog.h"
+#include "support/UText.h"
 #include "tests/TestSupport.h"
-#include "uninstall/UUninstLog.h"
 
 #include <gtest/gtest.h>
 

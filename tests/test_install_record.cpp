@@ -1,5 +1,4 @@
 #include "product/UConst.h"
-#include "product/UUtils.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

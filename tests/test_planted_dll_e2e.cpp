@@ -5,10 +5,13 @@
 // (WINEDLLOVERRIDES, set by CTest for this test: Wine reads it from its own environment only).
 // Each program then does real work; none may have loaded a marker. Runs in a fresh copy of the
 // Wine prefix of its own (see tools/in-fresh-prefix.sh), since setup.exe writes the machine.
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/URegistry.h"
 #include "script/UScriptItems.h"
+#include "script/UUninstLog.h"
+#include "support/UText.h"
 #include "tests/TestSupport.h"
-#include "uninstall/UUninstLog.h"
 #include "wizard/UPage.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-#include "product/UConst.h"
+#include "product/UFiles.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
 #include "tests/ScriptProbe.h"
 
 #include <gtest/gtest.h>

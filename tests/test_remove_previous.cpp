@@ -1,4 +1,7 @@
-#include "product/UUtils.h"
+#include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/URegistry.h"
 #include "tests/ScriptProbe.h"
 #include "uninstall/URemovePrevious.h"
 
@@ -12,10 +15,6 @@ namespace {
 
 const wchar_t* const UninstallEntry =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
-
-std::wstring QuotedIfBlank(const std::wstring& path) {
-    return path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"";
-}
 
 bool EntryExists() {
     std::wstring text;
@@ -71,6 +70,7 @@ TEST_F(RemovePreviousTest, StartFirstRemovesThePreviousInstallation) {
         const std::vector<TScriptItem> items = HeaderItems();
         {
             TScriptProbe script(items.data(), static_cast<int>(items.size()));
+            script.SetPreviousRemover(RemovePreviousInstallation);
             script.Start();
             EXPECT_FALSE(PathExists(previous + L"\\Source"));
             EXPECT_EQ(PathExists(previous), previous == dir);
@@ -134,6 +134,7 @@ TEST_F(RemovePreviousTest, AForeignLogOrARelativeLogPathRemovesNothing) {
         const std::vector<TScriptItem> items = HeaderItems();
         {
             TScriptProbe script(items.data(), static_cast<int>(items.size()));
+            script.SetPreviousRemover(RemovePreviousInstallation);
             script.Start();
             script.RecordAll();
         }

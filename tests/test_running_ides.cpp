@@ -1,6 +1,7 @@
 // Running IDEs: a program started from a test IDE's folder is found for that IDE only, and the
 // box text names the IDE as the selection list does.
 #include "product/URunningIdes.h"
+#include "support/UText.h"
 #include "tests/IdeTestSupport.h"
 
 using namespace vktest;

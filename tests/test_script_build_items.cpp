@@ -2,8 +2,11 @@
 // with the stand-in build tools in test IDE directories.
 #include "tests/IdeTestSupport.h"
 
+#include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
+#include "support/UText.h"
 
 using namespace vktest;
 

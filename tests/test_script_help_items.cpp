@@ -3,7 +3,10 @@
 #include "tests/IdeTestSupport.h"
 
 #include "product/UConst.h"
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/URegistry.h"
+#include "support/UText.h"
 
 using namespace vktest;
 

@@ -2,8 +2,12 @@
 // files and text replacement, in the sandbox's HKEY_CURRENT_USER and temporary files.
 #include "tests/IdeTestSupport.h"
 
+#include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
+#include "product/URegistry.h"
+#include "support/UText.h"
 
 using namespace vktest;
 

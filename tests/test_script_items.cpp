@@ -1,6 +1,7 @@
 // The install script table and the payload that setup.exe carries: the shape the interpreter
 // and the uninstaller rely on, read from the compiled table and from setup.exe's resources.
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
 #include "script/UScriptItems.h"
 #include "support/UHandles.h"
 #include "tests/TestSupport.h"

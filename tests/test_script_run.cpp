@@ -35,7 +35,7 @@ bool IsFileItemLine(const std::wstring& line) {
 
 std::wstring RecordOf(const TScriptItem& item) {
     wchar_t head[64];
-    swprintf(head, 64, L"%x:%x:%d:", item.ItemType | (static_cast<unsigned>(item.Flags) << 16),
+    swprintf(head, 64, L"%x:%x:%d:", ItemIdOf(item),
              static_cast<unsigned>(item.Code), static_cast<int>(item.DirCode));
     return head + (item.ItemType == siProductInfo ? ProductInfoText(item.Code)
                                                   : std::wstring(item.Name ? item.Name : L""));

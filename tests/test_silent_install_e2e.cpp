@@ -2,7 +2,7 @@
 // with blanks) whose build tools are the stand-ins; then the uninstall entry's quiet command run
 // as a script runs it. setup.exe, unbrm.exe and the tools are processes of their own, so this
 // program runs in a fresh copy of the test prefix and works on its real registry.
-#include "product/UInstallDir.h"
+#include "script/UInstallDir.h"
 #include "tests/MachineSnapshot.h"
 #include "tests/TestIdeMachine.h"
 

@@ -1,13 +1,16 @@
 // One setup or uninstaller at a time, between the real programs. Each case runs in a fresh
 // copy of the Wine prefix of its own (tools/in-fresh-prefix.sh): the lock is machine-wide, and
 // setup.exe writes the machine's registry.
-#include "entry/UCommandLine.h"
+#include "product/UCommandLine.h"
 #include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/URegistry.h"
 #include "product/USingleInstance.h"
-#include "product/UUtils.h"
 #include "script/UScriptItems.h"
+#include "script/UUninstLog.h"
+#include "support/UText.h"
 #include "tests/TestSupport.h"
-#include "uninstall/UUninstLog.h"
 #include "wizard/UWizardDialog.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,13 @@
 // unbrm.exe as a program under Wine, in a fresh copy of the ready prefix (the child sees the
 // prefix's real registry): the logs name the product's own key, as an installation's do.
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/URegistry.h"
 #include "script/UScriptItems.h"
+#include "script/UUninstLog.h"
 #include "support/UHandles.h"
+#include "support/UText.h"
 #include "tests/TestSupport.h"
-#include "uninstall/UUninstLog.h"
 
 #include <gtest/gtest.h>
 

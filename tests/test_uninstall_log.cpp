@@ -1,6 +1,7 @@
-#include "product/UUtils.h"
+#include "product/UConst.h"
+#include "product/UPaths.h"
+#include "script/UUninstLog.h"
 #include "tests/ScriptProbe.h"
-#include "uninstall/UUninstLog.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "product/UUtils.h"
+#include "product/UFiles.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

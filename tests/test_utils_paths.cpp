@@ -1,6 +1,7 @@
 #include "product/UConst.h"
+#include "product/UPaths.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
+#include "support/UText.h"
 
 #include <gtest/gtest.h>
 

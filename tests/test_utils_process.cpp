@@ -1,4 +1,5 @@
-#include "product/UUtils.h"
+#include "product/UFiles.h"
+#include "product/UProcess.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

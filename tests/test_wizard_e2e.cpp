@@ -1,7 +1,9 @@
 // The whole program as a user runs it: setup.exe's six pages walked by this driver, then the
 // installed uninstaller. Runs in a fresh copy of the Wine prefix of its own (see
 // tools/in-fresh-prefix.sh), since setup.exe writes the machine's registry.
-#include "product/UUtils.h"
+#include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/URegistry.h"
 #include "tests/TestSupport.h"
 #include "wizard/UPage.h"
 #include "wizard/UbrmCheckListBox.h"

@@ -3,8 +3,10 @@
 // program running from RAD Studio 11's folder, the build logs, a window that answers while a
 // build runs, and the finish page's account; then a copy-only run. Each test writes the real
 // registry and so runs in a fresh copy of the Wine prefix of its own (tests/CMakeLists.txt).
+#include "product/UFiles.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
+#include "product/URegistry.h"
+#include "support/UText.h"
 #include "tests/IdeTestSupport.h"
 #include "wizard/UWizardDialog.h"
 

@@ -1,11 +1,15 @@
 #include "unbrm/UUnbrmRun.h"
 
 #include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
 #include "product/USingleInstance.h"
-#include "product/UUtils.h"
+#include "script/UUninstLog.h"
 #include "support/UHandles.h"
+#include "support/UText.h"
 #include "uninstall/UDeinstall.h"
-#include "uninstall/UUninstLog.h"
+#include "wizard/UWizardDialog.h"
 
 #include <windows.h>
 
@@ -23,6 +27,8 @@ using handles::LocalMemory;
 namespace {
 
 constexpr DWORD ParentExitWaitMs = 30000;
+// The pause after each record while the window shows the walk.
+constexpr DWORD WalkStepPauseMs = 50;
 
 struct TArguments {
     bool Silent = false;
@@ -102,7 +108,7 @@ struct TProductTexts {
 TProductTexts ProductTexts(const TDeinstall& deinstall) {
     const std::wstring name = deinstall.ProductName.empty() ? sProductName : deinstall.ProductName;
     return {name + L" Uninstall", L"Uninstalling " + name,
-            deinstall.ProductType + L" of " + name + L" v" + deinstall.ProductVersion};
+            ProductTitle(deinstall.ProductType, name, deinstall.ProductVersion)};
 }
 
 std::wstring RejectionText(const std::wstring& logPath, int result) {
@@ -311,19 +317,52 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
 }
 
+// The walk's progress in the wizard-style window.
+class TWindowProgress final : public IDeinstallProgress {
+public:
+    explicit TWindowProgress(HWND dialog) : FDialog(dialog) {}
+
+    void WalkStarted(const std::wstring& pageText, size_t span) override {
+        SetDlgItemTextW(FDialog, idcPageText, pageText.c_str());
+        for (int id : {idcProgressFrame, idcProgressBar, idcItemText})
+            ShowWindow(GetDlgItem(FDialog, id), SW_SHOW);
+        EnableWindow(GetDlgItem(FDialog, idcNext), FALSE);
+        // The 32-bit range: a log of more than 64 KiB must not wrap the bar.
+        const LPARAM top = span > 0 ? static_cast<LPARAM>(span - 1) : 0;
+        SendDlgItemMessageW(FDialog, idcProgressBar, PBM_SETRANGE32, 0, top);
+        SendDlgItemMessageW(FDialog, idcProgressBar, PBM_SETPOS, 0, 0);
+        EnableWindow(GetDlgItem(FDialog, idcCancel), FALSE);
+        RedrawWindow(FDialog, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+    void RecordStatus(const std::wstring& status) override {
+        SetDlgItemTextW(FDialog, idcItemText, status.c_str());
+    }
+    void RecordWalked(size_t length) override {
+        // A short pause per record lets the user follow the walk; the window stays alive.
+        WaitKeepingWindowsAlive(nullptr, WalkStepPauseMs);
+        SendDlgItemMessageW(FDialog, idcProgressBar, PBM_DELTAPOS, static_cast<WPARAM>(length), 0);
+    }
+    void WalkEnded() override { EnableWindow(GetDlgItem(FDialog, idcCancel), TRUE); }
+
+private:
+    HWND FDialog;
+};
+
 // The walk in the wizard-style window, then the closing message.
 void WalkWithWindow(TDeinstall& deinstall, const TProductTexts& texts) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(WizardDialogId),
                                      nullptr, ProgressDialogProc, 0);
+    TWindowProgress progress(dialog);
     if (dialog) {
         SetWindowTextW(dialog, texts.DialogTitle.c_str());
         EnableWindow(GetDlgItem(dialog, idcBack), FALSE);
         ShowWindow(GetDlgItem(dialog, idcPageText), SW_SHOW);
         ShowWindow(dialog, SW_SHOWNORMAL);
         UpdateWindow(dialog);
-        deinstall.SetDialogHandle(dialog);
+        deinstall.SetProgress(&progress);
     }
     deinstall.sProductText = texts.Product;
     deinstall.DoDeinstall();

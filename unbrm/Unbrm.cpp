@@ -14,7 +14,7 @@
 // A script waits for the silent run itself: it walks the log in its own process, holding the
 // lock, and the batch file then removes only its own file and the installation directory that
 // held it.
-#include "product/UUtils.h"
+#include "product/UProcess.h"
 #include "unbrm/UUnbrmRun.h"
 
 #include <windows.h>

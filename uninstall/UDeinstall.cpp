@@ -1,13 +1,17 @@
 #include "uninstall/UDeinstall.h"
 
 #include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
 #include "product/UProducts.h"
-#include "product/UUtils.h"
+#include "product/URegistry.h"
 #include "script/UScriptItems.h"
 #include "support/UHandles.h"
+#include "support/UWholeFile.h"
+#include "support/UText.h"
 #include "uninstall/ULogConfinement.h"
 
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <exception>
@@ -16,12 +20,6 @@
 using handles::FileHandle;
 
 namespace {
-
-// Far larger than any log an installation writes or any IDE help file it edits; a bigger file
-// is not one of ours and is not read into memory.
-constexpr LONGLONG MaxReadSize = 16 * 1024 * 1024;
-constexpr DWORD WalkStepPauseMs = 50;
-constexpr wchar_t sWindowsHelpKey[] = L"Software\\Microsoft\\Windows\\Help";
 
 const wchar_t* StatusText(uint16_t itemType) {
     switch (itemType) {
@@ -40,25 +38,6 @@ const wchar_t* StatusText(uint16_t itemType) {
     case siRegisterUninstall: return L"Unregistering uninstall";
     default: return nullptr;
     }
-}
-
-// The part of path before its last backslash; empty when it has none.
-std::wstring DirectoryOf(const std::wstring& path) {
-    const int at = LastCharPos(path, L'\\');
-    return at > 0 ? path.substr(0, static_cast<size_t>(at - 1)) : std::wstring();
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& data) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MaxReadSize)
-        return false;
-    data.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    return data.empty() ||
-           (ReadFile(file.get(), data.data(), static_cast<DWORD>(data.size()), &read, nullptr) &&
-            read == data.size());
 }
 
 // Writes the new content beside the file and then puts it in the file's place, so that a
@@ -88,7 +67,7 @@ bool ReplaceFileContent(const std::wstring& path, const std::string& data) {
 
 void RemoveFromLibrarySearchPaths(int productIndex, const std::wstring& dir) {
     const TBorlandProduct& product = BorlandProducts[productIndex];
-    const std::wstring valueName = productIndex == 1 ? L"SearchPath" : L"Search Path";
+    const std::wstring valueName = SearchPathValueName(productIndex);
     const std::wstring library = std::wstring(product.RegKey) + sLibraryKey;
     RemoveSearchPathEntry(HKEY_CURRENT_USER, library, valueName, dir);
     // The installation put the path of an IDE with two platforms below its platform keys.
@@ -129,21 +108,6 @@ bool IsDeletableKeyPath(const std::wstring& key) {
     const size_t separator = key.find(L'\\');
     return separator != std::wstring::npos && separator > 0 && separator + 1 < key.size() &&
            key.find_first_not_of(L'\\', separator) != std::wstring::npos;
-}
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
-// The path without a "\\?\" or "\\.\" device prefix ("\\?\UNC\server" becomes "\\server"), so
-// that a prefixed path compares like the plain one.
-std::wstring WithoutDevicePrefix(const std::wstring& path) {
-    if (path.size() < 4 || !IsSeparator(path[0]) || !IsSeparator(path[1]) ||
-        (path[2] != L'?' && path[2] != L'.') || !IsSeparator(path[3]))
-        return path;
-    if (path.size() >= 8 && _wcsnicmp(path.c_str() + 4, L"UNC", 3) == 0 && IsSeparator(path[7]))
-        return L"\\\\" + path.substr(8);
-    return path.substr(4);
 }
 
 // Normalised, long-name, lower-case form without trailing separators, for comparing
@@ -305,7 +269,7 @@ int TDeinstall::PrepareUninstFile(const std::wstring& fileName) {
             LARGE_INTEGER size{};
             if (!GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0)
                 return ulEmpty;
-            if (size.QuadPart > MaxReadSize)
+            if (size.QuadPart > MaxWholeFileBytes)
                 return ulDamaged;
             bytes.resize(static_cast<size_t>(size.QuadPart));
             DWORD read = 0;
@@ -328,9 +292,8 @@ int TDeinstall::PrepareUninstFile(const std::wstring& fileName) {
     }
 }
 
-int TDeinstall::SetDialogHandle(HWND dialog) {
-    FDlgHandle = dialog;
-    flWithDialog = dialog != nullptr;
+int TDeinstall::SetProgress(IDeinstallProgress* progress) {
+    FProgress = progress;
     return 0;
 }
 
@@ -362,57 +325,41 @@ bool TDeinstall::ReadRecord(TUninstRecord& record) {
     return read == TRecordRead::Ok;
 }
 
-void TDeinstall::SetItemText(int id, const std::wstring& text) const {
-    if (flWithDialog)
-        SetDlgItemTextW(FDlgHandle, id, text.c_str());
-}
-
-void TDeinstall::ShowWalkStart(size_t span) const {
-    for (int id : {idcProgressFrame, idcProgressBar, idcItemText})
-        ShowWindow(GetDlgItem(FDlgHandle, id), SW_SHOW);
-    EnableWindow(GetDlgItem(FDlgHandle, idcNext), FALSE);
-    // The 32-bit range: a log of more than 64 KiB must not wrap the bar.
-    const LPARAM top = span > 0 ? static_cast<LPARAM>(span - 1) : 0;
-    SendDlgItemMessageW(FDlgHandle, idcProgressBar, PBM_SETRANGE32, 0, top);
-    SendDlgItemMessageW(FDlgHandle, idcProgressBar, PBM_SETPOS, 0, 0);
-    EnableWindow(GetDlgItem(FDlgHandle, idcCancel), FALSE);
-    RedrawWindow(FDlgHandle, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+void TDeinstall::ReportStatus(const std::wstring& status) const {
+    if (FProgress)
+        FProgress->RecordStatus(status);
 }
 
 int TDeinstall::DoDeinstall() {
     if (!FPrepared)
         return 0;
-    // Cancel comes back however the walk ends.
-    struct CancelEnabler {
-        HWND Dialog;
-        ~CancelEnabler() {
-            if (Dialog)
-                EnableWindow(GetDlgItem(Dialog, idcCancel), TRUE);
+    // The window learns of the end however the walk ends.
+    struct EndReporter {
+        IDeinstallProgress* Progress;
+        ~EndReporter() {
+            if (Progress)
+                Progress->WalkEnded();
         }
-    } cancelEnabler{flWithDialog ? FDlgHandle : nullptr};
+    } endReporter{FProgress};
     try {
-        SetItemText(idcPageText, L"Performing uninstall of the \"" + sProductText + L"\"...");
+        const std::wstring pageText = L"Performing uninstall of the \"" + sProductText + L"\"...";
         DetectProducts();
         const size_t span = PBegin > PEnd ? PBegin - PEnd : PEnd - PBegin;
-        if (flWithDialog)
-            ShowWalkStart(span);
+        if (FProgress)
+            FProgress->WalkStarted(pageText, span);
         P = PBegin;
         TUninstRecord record;
         while (ReadRecord(record)) {
             if (flPartialUninstall && (record.Kind & ukKeepOnPartial)) {
-                SetItemText(idcItemText, L"Skipping");
+                ReportStatus(L"Skipping");
             } else {
                 if (const wchar_t* status = StatusText(record.ItemType()))
-                    SetItemText(idcItemText, status);
+                    ReportStatus(status);
                 if (UndoRecord(record) != 0)
                     break;
             }
-            if (flWithDialog) {
-                WaitKeepingWindowsAlive(nullptr, WalkStepPauseMs);
-                SendDlgItemMessageW(FDlgHandle, idcProgressBar, PBM_DELTAPOS,
-                                    static_cast<WPARAM>(record.Length), 0);
-            }
+            if (FProgress)
+                FProgress->RecordWalked(record.Length);
         }
     } catch (const std::exception&) {
         // Out of memory: what was undone stays undone; the rest of the log is left.

@@ -3,12 +3,25 @@
 
 #include <windows.h>
 
-#include "uninstall/UUninstLog.h"
-#include "wizard/UWizardDialog.h"
+#include "script/UUninstLog.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+// What the walk tells whoever shows it; the uninstaller's window implements it.
+class IDeinstallProgress {
+public:
+    virtual ~IDeinstallProgress() = default;
+    // The walk begins: the page's text and the number of log bytes the walk covers.
+    virtual void WalkStarted(const std::wstring& pageText, size_t span) = 0;
+    // What is done with the record at hand ("Removing file", "Skipping", ...).
+    virtual void RecordStatus(const std::wstring& status) = 0;
+    // A record of this many log bytes was walked.
+    virtual void RecordWalked(size_t length) = 0;
+    // The walk ended, however it ended.
+    virtual void WalkEnded() = 0;
+};
 
 class TDeinstall {
 public:
@@ -22,8 +35,8 @@ public:
     // incomplete header, or records that reach outside what an installation writes
     // (IsLogConfined). Nothing is kept of a rejected log.
     int PrepareUninstFile(const std::wstring& fileName);
-    // Shows the walk's progress in this dialog (0: none). Always 0.
-    int SetDialogHandle(HWND dialog);
+    // Reports the walk's progress there (null: nowhere); it must outlive the walk. Always 0.
+    int SetProgress(IDeinstallProgress* progress);
     // Reads the header records (InstallDir := the logged installation directory) and sets up the
     // walk. 0, or -1 when no sound log is loaded.
     int PrepareDeinstall();
@@ -31,7 +44,6 @@ public:
     // flPartialUninstall is set. Always 0.
     int DoDeinstall();
 
-    bool flWithDialog = false;
     std::string FUnInstFileVersion;
     std::wstring ProductName;
     std::wstring ProductVersion;
@@ -47,10 +59,9 @@ private:
     bool ReadRecord(TUninstRecord& record);
     // Undoes one record. 0, or the error that ends the walk.
     DWORD UndoRecord(const TUninstRecord& record);
-    void SetItemText(int id, const std::wstring& text) const;
-    void ShowWalkStart(size_t span) const;
+    void ReportStatus(const std::wstring& status) const;
 
-    HWND FDlgHandle = nullptr;
+    IDeinstallProgress* FProgress = nullptr;
     std::vector<uint8_t> Buf;  // the whole log; BufSize is its size
     bool FPrepared = false;
     size_t P = 0;

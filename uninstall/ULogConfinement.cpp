@@ -1,7 +1,9 @@
 #include "uninstall/ULogConfinement.h"
 
-#include "product/UUtils.h"
+#include "product/UConst.h"
+#include "product/UPaths.h"
 #include "script/UScriptItems.h"
+#include "support/UText.h"
 #include "uninstall/UDeinstall.h"
 
 #include <compare>

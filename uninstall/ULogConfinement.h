@@ -2,7 +2,7 @@
 // installation of this product writes is not walked at all.
 #pragma once
 
-#include "uninstall/UUninstLog.h"
+#include "script/UUninstLog.h"
 
 #include <string>
 

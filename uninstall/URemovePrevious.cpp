@@ -1,9 +1,10 @@
 #include "uninstall/URemovePrevious.h"
 
 #include "product/UConst.h"
-#include "product/UUtils.h"
+#include "product/UPaths.h"
+#include "product/URegistry.h"
+#include "script/UUninstLog.h"
 #include "uninstall/UDeinstall.h"
-#include "uninstall/UUninstLog.h"
 
 #include <exception>
 

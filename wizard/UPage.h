@@ -169,9 +169,6 @@ std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring
 // The finish page's words after a run in which failedItems items failed: empty when none did,
 // otherwise the count and the full path of the install log.
 std::wstring FailureSummary(int failedItems);
-// InstallDir from the edit box text: one trailing "\" or "/" dropped. (The page stores a
-// folder that CheckInstallDir accepts in its normalised form instead.)
-std::wstring DirectoryFromEdit(const std::wstring& text);
 // Where the folder browser goes: right edge under the Browse button's, just below it, pulled up
 // to stay inside the work area.
 POINT PlaceBelowButton(const RECT& button, const RECT& window, const RECT& workArea);

@@ -1,14 +1,16 @@
 // The directory, ready, progress and finish pages.
 #include "wizard/UPage.h"
 
-#include "entry/UCommandLine.h"
+#include "product/UCommandLine.h"
 #include "product/UConst.h"
-#include "product/UInstallDir.h"
+#include "product/UPaths.h"
 #include "product/UProducts.h"
+#include "product/URegistry.h"
 #include "product/URunningIdes.h"
-#include "product/UUtils.h"
+#include "script/UInstallDir.h"
 #include "script/UScript.h"
-#include "uninstall/UUninstLog.h"
+#include "script/UUninstLog.h"
+#include "uninstall/URemovePrevious.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -22,21 +24,12 @@ const wchar_t* const LineBreaks = L"\r\n\r\n";
 constexpr size_t ProgressPageNumber = 5;
 constexpr size_t EditLimit = 260;  // characters read back from the directory edit box
 
-bool EndsWithSeparator(const std::wstring& path) {
-    return !path.empty() && (path.back() == L'\\' || path.back() == L'/');
-}
-
 std::wstring WithProductFolder(std::wstring base) {
     if (base.empty())
         return base;
     if (base.back() != L'\\')
         base += L'\\';
     return base + sProductShortName;
-}
-
-// "<type> of <name> v<version>", the phrase the pages build their texts around.
-std::wstring ProductPhrase() {
-    return std::wstring(sProductType) + L" of " + sProductName + L" v" + sProductVersion;
 }
 
 // The shell's task allocator, released when it goes.
@@ -102,13 +95,6 @@ std::wstring DirectoryAfterBrowse(const std::wstring& chosen, const std::wstring
     if (chosen != prevInstallPath && !chosen.empty())
         return WithProductFolder(chosen);
     return chosen;
-}
-
-std::wstring DirectoryFromEdit(const std::wstring& text) {
-    std::wstring directory = text;
-    if (EndsWithSeparator(directory))
-        directory.pop_back();
-    return directory;
 }
 
 std::wstring FailureSummary(int failedItems) {
@@ -235,7 +221,7 @@ bool TPageSelectDirectory::BrowseDirectory() {
 
 int TPageReadyForInstall::Show() {
     ResizePageText(2);
-    SetItemText(idcPageText, L"You are now ready to install " + ProductPhrase() +
+    SetItemText(idcPageText, L"You are now ready to install " + ProductTitle() +
                                  L" on you computer." + LineBreaks +
                                  L"Press the Start button to begin the installation or the Back "
                                  L"button to reenter the installation information.");
@@ -269,8 +255,8 @@ int TPageProgress::Show() {
     EnableItem(idcNext, false);
     EnableItem(idcBack, false);
     RedrawWindow(DlgHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    SetItemText(idcPageText, L"Performing install of the " + ProductPhrase() +
-                                 L" on you computer." + LineBreaks + L"Please wait...");
+    SetItemText(idcPageText, L"Performing install of the " + ProductTitle() + L" on you computer." +
+                                 LineBreaks + L"Please wait...");
     return DoScript();
 }
 
@@ -292,6 +278,7 @@ int TPageProgress::DoScript() {
     FInDoScript = true;
     {
         TScript script;
+        script.SetPreviousRemover(RemovePreviousInstallation);
         script.SetKeepWindowsAlive(true);
         script.Start();
         HWND bar = Item(idcProgressBar);
@@ -343,7 +330,7 @@ int TPageFinish::Show() {
     // The failure lines and the log's path need more room than the progress page left.
     if (!failures.empty())
         ResizePageText(1);
-    SetItemText(idcPageText, L"Setup has finished installing " + ProductPhrase() +
+    SetItemText(idcPageText, L"Setup has finished installing " + ProductTitle() +
                                  L" on you computer." + LineBreaks +
                                  L"Click Finish to exit Setup." + failures);
     SetDlgItemTextW(DlgHandle, idcCancel, L"Finish");

@@ -1,7 +1,7 @@
 // The welcome page and the IDE selection page.
 #include "wizard/UPage.h"
 
-#include "entry/UCommandLine.h"
+#include "product/UCommandLine.h"
 #include "product/UConst.h"
 #include "product/UProducts.h"
 #include "wizard/UbrmCheckListBox.h"
@@ -18,8 +18,8 @@ int TPageWelcome::Show() {
     ResizePageText(1);
     const std::wstring text =
         std::wstring(L"Welcome to the ") + sProductName +
-        L" Setup program. This program will install " + sProductType + L" of " + sProductName +
-        L" v" + sProductVersion + L" on you computer." + LineBreaks + sProductDescription +
+        L" Setup program. This program will install " + ProductTitle() + L" on you computer." +
+        LineBreaks + sProductDescription +
         L"It is strongly recommended that you exit all version of Delphi and CBuilder " +
         L"before running this Setup program." + LineBreaks +
         L"Click Next to continue with the Setup program.";

@@ -1,4 +1,5 @@
-// The setup program's command line, the parameter description and the extraction run.
+// The setup program's command line: its switches and options, the parameter description, and
+// the exit codes.
 #pragma once
 
 #include "product/UProducts.h"
@@ -52,12 +53,3 @@ std::wstring ParseLongOptions(const std::vector<std::wstring>& arguments, TSetup
 // Caption and text of the parameter description box.
 extern const wchar_t* const ParamsCaption;
 extern const wchar_t* const ParamsText;
-
-// Writes every directory and payload file of the script table below the current directory.
-// Results are ignored: nothing is reported, logged or shown.
-void ExtractAll();
-
-// The main program after the command line was read: the refusal of a command line that cannot
-// be used (exBadCommandLine), or one of the box, the extraction run, the silent installation or
-// the wizard. Answers the process exit code: the silent installation's, otherwise 0.
-int RunSetup();

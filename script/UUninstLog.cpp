@@ -1,8 +1,8 @@
-#include "uninstall/UUninstLog.h"
+#include "script/UUninstLog.h"
 
 #include "product/UConst.h"
-#include "product/UUtils.h"
 #include "script/UScriptItems.h"
+#include "support/UText.h"
 
 #include <algorithm>
 

@@ -24,6 +24,8 @@ inline constexpr wchar_t sInstallLogName[] = L"install.log";
 inline constexpr wchar_t sUninstLogName[] = L"uninst.log";
 inline constexpr wchar_t sUninstallerName[] = L"unbrm.exe";
 
+// The Windows help index (HKEY_LOCAL_MACHINE): one value per help file, naming its folder.
+inline constexpr wchar_t sWindowsHelpKey[] = L"Software\\Microsoft\\Windows\\Help";
 // The product's entry below the Windows uninstall key (HKEY_LOCAL_MACHINE).
 inline constexpr wchar_t sWindowsUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";

@@ -1,10 +1,12 @@
-#include "product/UInstallDir.h"
+#include "script/UInstallDir.h"
 
 #include "product/UConst.h"
-#include "product/UUtils.h"
+#include "product/UPaths.h"
+#include "product/URegistry.h"
 #include "script/UScriptItems.h"
+#include "script/UUninstLog.h"
 #include "support/UHandles.h"
-#include "uninstall/UUninstLog.h"
+#include "support/UText.h"
 
 #include <knownfolders.h>
 #include <objbase.h>
@@ -20,25 +22,6 @@ namespace {
 constexpr size_t MaxPathChars = MAX_PATH - 1;
 // The header records of an uninstall log come first and are short: this much holds them.
 constexpr DWORD LogHeaderReadLimit = 64 * 1024;
-
-bool IsSeparator(wchar_t c) {
-    return c == L'\\' || c == L'/';
-}
-
-bool IsDriveLetter(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
-
-// "X:\" or "X:/" at the start.
-bool StartsWithDrive(const std::wstring& path) {
-    return path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == L':' && IsSeparator(path[2]);
-}
-
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-    while (!path.empty() && IsSeparator(path.back()))
-        path.pop_back();
-    return path;
-}
 
 // Short (8.3) names of the existing part of path spelt out, so that C:\PROGRA~1 compares as
 // the folder it is. The part that does not exist yet is kept as it is.

@@ -1,12 +1,7 @@
-#include "entry/UCommandLine.h"
+#include "product/UCommandLine.h"
 
-#include "product/UConst.h"
-#include "product/USingleInstance.h"
-#include "product/UUtils.h"
-#include "entry/USilentSetup.h"
-#include "script/UScriptItems.h"
-#include "wizard/UPage.h"
-#include "wizard/UbrmCheckListBox.h"
+#include "product/UPaths.h"
+
 
 #include <windows.h>
 
@@ -220,52 +215,4 @@ void ParseCommandLine() {
     const std::vector<std::wstring> arguments = SplitArguments(GetCommandLineW());
     ParseArguments(arguments);
     CommandLineError = ParseLongOptions(arguments, SetupOptions);
-}
-
-namespace {
-
-// The table lists each directory after its parent, so one call usually makes it; the full walk
-// from the drive down, one call per ancestor, is needed only when the parent is missing.
-void CreateExtractDirectory(const std::wstring& path) {
-    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() == ERROR_PATH_NOT_FOUND)
-        CreateDirectoryPath(path);
-}
-
-}  // namespace
-
-void ExtractAll() {
-    InstallDir = CurrentDirectory();
-    for (int row = 0; row < ScriptItemRows; ++row) {
-        const TScriptItem& item = ScriptItems[row];
-        if ((item.ItemType & 0xC000) == 0)
-            continue;
-        const std::wstring name = item.Name ? item.Name : L"";
-        if (item.ItemType == siCreateDir)
-            CreateExtractDirectory(ItemPath(item.DirCode, name));
-        else if (item.ItemType == siExtractFile)
-            ExtractResourceFile(static_cast<int>(item.Code), ItemPath(item.DirCode, name));
-    }
-}
-
-int RunSetup() {
-    if (!CommandLineError.empty())
-        return RefuseCommandLine(CommandLineError, SetupOptions.Silent);
-    if (ShowParams)
-        MessageBoxW(nullptr, ParamsText, ParamsCaption, MB_OK);
-    else if (ExtractOnly)
-        ExtractAll();
-    else {
-        // The parameter box and the extraction run touch no installation; an installation needs
-        // the machine to itself.
-        TSetupInstanceLock lock;
-        if (!lock.Acquire())
-            return RefuseBusyMachine(SetupOptions.Silent);
-        if (SetupOptions.Silent)
-            return RunSilentSetup();
-        // Only the wizard draws check boxes. Measuring the bitmap needs the screen, and under
-        // Wine the screen's first use starts a desktop process: the windowless runs keep clear.
-        InitCheckMetrics();
-        RunWizard();
-    }
-    return 0;
 }
