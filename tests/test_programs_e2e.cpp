@@ -97,7 +97,8 @@ protected:
             {5, sProductRegKey}, {7, sUninstallEntryName}, {6, L""}};
         for (const auto& [code, text] : header)
             log += Record(siProductInfo, code, 0, text);
-        log += Record(siCreateDir, 0, dcInstall, L"") + Record(siCreateDir, 0, dcInstall, L"Source");
+        log +=
+            Record(siCreateDir, 0, dcInstall, L"") + Record(siCreateDir, 0, dcInstall, L"Source");
         log += Record(siExtractFile, 0, dcInstall, L"Source\\a.pas");
         // The uninstaller has no undo of its own: the directory tree takes it.
         log += Record(siExtractFileIfNewer, 0, dcInstall, L"unbrm.exe");
@@ -158,12 +159,12 @@ TEST_F(Programs, TwoSetupsRunOneWizardThatInstallsAndTheUninstallerRemovesIt) {
     Start(params, Setup, L"-h");
     HWND box = Box(params, L"Parameters description");
     ASSERT_NE(box, nullptr) << "/? runs beside the wizard";
-    EXPECT_TRUE(HasText(
-        box, L"Brightmoss setup parameters description:\r\n"
-             L"  /C - Copy files only. No package,help registration;\r\n"
-             L"  /E - Enable controls even if previous version installed;\r\n"
-             L"  /X - Extract files to the current directory. No dialog. No package,help "
-             L"registration;\r\n  /? - Parameters description."));
+    EXPECT_TRUE(
+        HasText(box, L"Brightmoss setup parameters description:\r\n"
+                     L"  /C - Copy files only. No package,help registration;\r\n"
+                     L"  /E - Enable controls even if previous version installed;\r\n"
+                     L"  /X - Extract files to the current directory. No dialog. No package,help "
+                     L"registration;\r\n  /? - Parameters description."));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(Ended(params), 0u);
 
@@ -295,9 +296,9 @@ TEST_F(Programs, SilentRemovalRefusesDamagedAndForeignLogsAndRemovesASoundOne) {
     ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, foreignKey, L"Version", L"1"));
     std::string damaged = LogText();
     damaged.back() = '\x7F';  // the last RecLen now reaches far before the file's start
-    for (const std::string& log : {damaged,
-                                   LogText(Record(siExtractFile, 0, dcInstall, L"..\\user.txt")),
-                                   LogText(Record(siCreateRegKey, 0x80000002, 0, foreignKey))}) {
+    for (const std::string& log :
+         {damaged, LogText(Record(siExtractFile, 0, dcInstall, L"..\\user.txt")),
+          LogText(Record(siCreateRegKey, 0x80000002, 0, foreignKey))}) {
         ASSERT_TRUE(WriteFileBytes(Log, log));
         EXPECT_EQ(RemoveSilently(Log), 2u);
         EXPECT_TRUE(Untouched());

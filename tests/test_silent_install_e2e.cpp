@@ -212,7 +212,8 @@ TEST_F(SilentInstallEndToEnd, CopyOnlyBuildsNothingAndFailedItemsEndWithFour) {
     EXPECT_TRUE(PathExists(Install + L"\\Help\\vklib.hlp"));
     EXPECT_TRUE(PathExists(Install + L"\\RADStudio22\\vkl280.dpk"));
     EXPECT_FALSE(PathExists(Install + L"\\RADStudio22\\vkl280.dpk.log"));
-    EXPECT_EQ(Utf16File(Install + L"\\install.log").find(L"Error in ScriptItem"), std::wstring::npos);
+    EXPECT_EQ(Utf16File(Install + L"\\install.log").find(L"Error in ScriptItem"),
+              std::wstring::npos);
     std::wstring ignored;
     EXPECT_FALSE(ReadRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\Help",
                                L"vklib.hlp", ignored));
