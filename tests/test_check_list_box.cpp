@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/UHandles.h"
+
+#include <algorithm>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
@@ -49,35 +53,29 @@ LRESULT CALLBACK CountOutOfRangeWrites(HWND wnd, UINT msg, WPARAM wParam, LPARAM
 
 }  // namespace
 
-// An index that names no item reads checked and disabled and ignores writes; a text beyond the
-// 4095 characters of a fixed buffer is read back whole.
+// An index that names no item reads checked and disabled and never reaches the list box (Windows
+// applies LB_SETITEMDATA at -1 to every item; Wine ignores it, so the writes are counted); a text
+// beyond the 4095 characters of a fixed buffer is read back whole.
 TEST_F(CheckListBoxTest, ItemStateBadIndexesAndLongTexts) {
     TbrmCheckListBox& list = Wrap(NewListBox(100));
     const std::wstring longText(6000, L'x');
     list.Add(L"first");
     list.Add(longText);
-    EXPECT_EQ(list.GetItemString(1), longText);
     list.SetChecked(0, true);
     list.SetEnabled(1, false);
-    EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 0, 0), csChecked);
-    EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 1, 0), csDisabled);
-    EXPECT_TRUE(list.GetChecked(5));
-    EXPECT_FALSE(list.GetEnabled(-1));
-    EXPECT_EQ(list.GetItemString(5), L"");
-    // Windows applies LB_SETITEMDATA at -1 to every item, so no write may reach the list box
-    // for an index that names no item; Wine ignores such a write, so the messages are counted.
     OutOfRangeWrites = 0;
     WrappedProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         list.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountOutOfRangeWrites)));
     list.SetChecked(5, true);
-    list.SetChecked(-1, true);
     list.SetEnabled(-1, false);
-    list.SetItemString(9, L"none");
     list.SetItemString(-1, L"none");
     SetWindowLongPtrW(list.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WrappedProc));
     EXPECT_EQ(OutOfRangeWrites, 0);
+    EXPECT_TRUE(list.GetChecked(5));
+    EXPECT_FALSE(list.GetEnabled(-1));
+    EXPECT_EQ(list.GetItemString(5), L"");
+    EXPECT_EQ(list.GetItemString(1), longText);
     EXPECT_EQ(list.GetCount(), 2);
-    EXPECT_EQ(list.GetItemString(0), L"first");
     EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 0, 0), csChecked);
     EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 1, 0), csDisabled);
 }
@@ -134,28 +132,68 @@ TEST_F(CheckListBoxTest, ClicksSpaceAndDoubleClicksToggleOnlyAnEnabledSelectedIt
     }
 }
 
-TEST_F(CheckListBoxTest, TheParentProcedureIsRestoredOnlyWithTheLastWrapper) {
-    auto a = std::make_unique<TbrmCheckListBox>(NewListBox(100));
-    const LONG_PTR replaced = GetWindowLongPtrW(Parent, GWLP_WNDPROC);
-    EXPECT_NE(replaced, ParentProc);
-    auto b = std::make_unique<TbrmCheckListBox>(NewListBox(101));
-    a.reset();
-    EXPECT_EQ(GetWindowLongPtrW(Parent, GWLP_WNDPROC), replaced);
-    b.reset();
-    EXPECT_EQ(GetWindowLongPtrW(Parent, GWLP_WNDPROC), ParentProc);
-}
-
-// A thirty-third wrapper is refused, leaves its list alone and its removal touches no other.
-TEST_F(CheckListBoxTest, TheRegistryHoldsThirtyTwoWrappers) {
+// The parent's procedure is replaced while any wrapper lives; a thirty-third wrapper is refused,
+// leaves its list alone and its removal touches no other.
+TEST_F(CheckListBoxTest, TheParentProcedureAndTheThirtyTwoWrappers) {
     for (int i = 0; i < TbrmCLBArray::Capacity; ++i)
         EXPECT_TRUE(Wrap(NewListBox(100 + i)).IsActive());
+    EXPECT_NE(GetWindowLongPtrW(Parent, GWLP_WNDPROC), ParentProc);
     const HWND extra = NewListBox(200);
     const LONG_PTR own = GetWindowLongPtrW(extra, GWLP_WNDPROC);
     TbrmCheckListBox& refused = Wrap(extra);
     EXPECT_FALSE(refused.IsActive());
     EXPECT_EQ(GetWindowLongPtrW(extra, GWLP_WNDPROC), own);
-    EXPECT_EQ(refused.Add(L"still a list"), 0);
     Wrappers.pop_back();
-    EXPECT_EQ(CLBArray.Count(), TbrmCLBArray::Capacity);
     EXPECT_EQ(CLBArray.FindByHandle(Wrappers.back()->Handle()), Wrappers.back().get());
+    Wrappers.erase(Wrappers.begin() + 1, Wrappers.end());
+    EXPECT_NE(GetWindowLongPtrW(Parent, GWLP_WNDPROC), ParentProc) << "one wrapper is left";
+    Wrappers.clear();
+    EXPECT_EQ(GetWindowLongPtrW(Parent, GWLP_WNDPROC), ParentProc);
+}
+
+// The list box paints through its parent: a check box per row (ticked when checked), the text,
+// grey when disabled. Painted into a bitmap of one colour and read back pixel by pixel.
+TEST_F(CheckListBoxTest, PaintsABoxAndTheTextOfEveryRow) {
+    TbrmCheckListBox& list = Wrap(NewListBox(100));
+    for (const wchar_t* text : {L"WWWW", L"WWWW", L"WWWW"})
+        list.Add(text);
+    list.SetChecked(0, true);
+    list.SetEnabled(2, false);
+    const int width = 180, height = 60;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const handles::GdiObject bitmap(
+        CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const handles::MemoryDC dc(CreateCompatibleDC(nullptr));
+    ASSERT_TRUE(bitmap && dc);
+    const handles::SelectObjectGuard select(dc.get(), bitmap.get());
+    const COLORREF paper = RGB(1, 2, 3);
+    std::fill_n(static_cast<DWORD*>(bits), width * height, 0x00010203u);
+    SetBkColor(dc.get(), paper);
+    SendMessageW(list.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    GdiFlush();
+    // The colours of a row's pixels left of x (the check box) or from x on (the text).
+    const auto colours = [&](int row, bool box) {
+        RECT r{};
+        SendMessageW(list.Handle(), LB_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&r));
+        std::set<COLORREF> seen;
+        std::vector<COLORREF> pixels;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = box ? 0 : CheckWidth + 2; x < (box ? CheckWidth + 2 : width); ++x) {
+                const COLORREF c = GetPixel(dc.get(), x, y);
+                seen.insert(c);
+                pixels.push_back(c);
+            }
+        return std::pair{seen, pixels};
+    };
+    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT), shadow = GetSysColor(COLOR_BTNSHADOW);
+    EXPECT_TRUE(colours(0, true).first.count(shadow)) << "the box's frame";
+    EXPECT_NE(colours(0, true).second, colours(1, true).second) << "a tick in the checked box";
+    for (int row : {0, 1, 2}) {
+        const std::set<COLORREF> text = colours(row, false).first;
+        EXPECT_GE(text.size(), 2u) << "row " << row << " has text on its background";
+        EXPECT_EQ(text.count(grey), row == 2 ? 1u : 0u) << row;
+    }
 }

@@ -1,22 +1,9 @@
 #include "product/UCommandLine.h"
 #include "support/UText.h"
-#include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
-using namespace vktest;
-
 namespace {
-
-// The box's text as the user reads it, spelled out here so that a slip in the program's copy shows.
-const wchar_t* const ExpectedParamsText =
-    L"Brightmoss setup parameters description:\r\n"
-    L"  /C - Copy files only. No package,help registration;\r\n"
-    L"  /E - Enable controls even if previous version installed;\r\n"
-    L"  /X - Extract files to the current directory. No dialog. No package,help registration;\r\n"
-    L"  /? - Parameters description.";
 
 // The switches ParseArguments leaves set, as letters ("C", "EX", ...); each starts as `before`.
 std::string Parsed(const std::vector<std::wstring>& arguments, bool before = false) {
@@ -82,65 +69,4 @@ TEST(ParseLongOptionsTest, ReadsEachOptionOnceInAnyCaseAndNamesWhatCannotBeUsed)
         EXPECT_NE(reason.find(test.Reason), std::wstring::npos) << ToAnsi(reason);
         EXPECT_EQ(options.Silent, test.Silent) << ToAnsi(reason);
     }
-}
-
-// ---- The program itself, started under Wine ----
-
-class SetupProgram : public SandboxTest {
-protected:
-    // Starts setup.exe with arguments in directory (default: the test's own).
-    void Start(const std::wstring& arguments, const std::wstring& directory = L"") {
-        FChild = std::make_unique<ChildProcess>();
-        StartProcess(*FChild, BuildDir() + L"\\setup.exe", arguments,
-                     directory.empty() ? TempDir : directory);
-        ASSERT_TRUE(*FChild) << "setup.exe did not start: " << FChild->StartError;
-    }
-    DWORD ExitCode() {
-        DWORD code = STILL_ACTIVE;
-        EXPECT_TRUE(FChild->Wait(30000, code)) << "setup.exe did not end";
-        return code;
-    }
-    HWND WaitForBox(const wchar_t* caption, DWORD timeoutMs = 30000) {
-        return WaitForWindow(L"#32770", caption, FChild->Info.dwProcessId, timeoutMs);
-    }
-    void TearDown() override {
-        DWORD ignored;
-        if (FChild && *FChild && !FChild->Wait(0, ignored))
-            TerminateProcess(FChild->Info.hProcess, 1);
-        SandboxTest::TearDown();
-    }
-    std::unique_ptr<ChildProcess> FChild;
-};
-
-TEST_F(SetupProgram, EveryHelpSwitchFormShowsTheParameterBoxAndExitsWithZero) {
-    for (const wchar_t* argument : {L"/?", L"/h", L"-H", L"\\?"}) {
-        SCOPED_TRACE(argument);
-        Start(argument);
-        HWND box = WaitForBox(L"Parameters description");
-        ASSERT_NE(box, nullptr);
-        const std::vector<std::wstring> texts = ChildTexts(box);
-        EXPECT_NE(std::find(texts.begin(), texts.end(), ExpectedParamsText), texts.end());
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(ExitCode(), 0u);
-    }
-}
-
-TEST_F(SetupProgram, TheLastSwitchDecidesAndAThreeCharacterOneIsIgnored) {
-    // "/C /X" extracts into the current directory without a window.
-    Start(L"/C /X");
-    EXPECT_EQ(ExitCode(), 0u);
-    EXPECT_TRUE(PathExists(TempPath(L"Source")));
-    // "/?x" is no switch: the wizard runs, and is closed.
-    ASSERT_TRUE(CreateDirectoryW(TempPath(L"wizard").c_str(), nullptr));
-    Start(L"/?x", TempPath(L"wizard"));
-    HWND wizard = WaitForBox(L"Installation Wizard for Velkora v4.07");
-    ASSERT_NE(wizard, nullptr);
-    EXPECT_EQ(WaitForBox(L"Parameters description", 0), nullptr);
-    EXPECT_FALSE(PathExists(TempPath(L"wizard\\Source")))
-        << "the wizard extracts nothing by itself";
-    PostMessageW(wizard, WM_CLOSE, 0, 0);
-    HWND confirm = WaitForBox(L"Install");
-    ASSERT_NE(confirm, nullptr);
-    PostMessageW(confirm, WM_COMMAND, IDYES, 0);
-    EXPECT_EQ(ExitCode(), 0u);
 }
