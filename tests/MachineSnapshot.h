@@ -68,9 +68,12 @@ inline void SnapFiles(const std::wstring& dir, bool recursive, TSnapshot& out) {
 // One line per entry "removed", "changed" or "added" from before to after.
 // What an installation may change on a test machine: both registry roots, every file below root
 // (the test IDEs and the installation), and the files directly in the Windows and system folders.
+// Wine registers its display driver under the video key whenever a process first reaches the
+// desktop, which happens at a different moment in each run: that key is Wine's, not ours.
 inline TSnapshot SnapMachine(const std::wstring& root) {
     TSnapshot snapshot;
-    SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"", snapshot);
+    SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"", snapshot,
+            L"System\\CurrentControlSet\\Control\\Video");
     SnapKey(HKEY_CURRENT_USER, L"HKCU", L"", snapshot);
     SnapFiles(root, true, snapshot);
     SnapFiles(BaseDir(dcWindows), false, snapshot);
