@@ -20,8 +20,8 @@ DWORD OsPlatformId = 0;
 
 namespace {
 
-// Access used to walk and delete a key's subtree: KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY.
-constexpr REGSAM KeyTreeAccess = 0x2001F;
+// Access used to walk and delete a key's subtree (0x2001F).
+constexpr REGSAM KeyTreeAccess = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 // Longest path CreateDirectoryPath accepts: its working buffer holds 262 characters.
 constexpr size_t MaxCreatePath = 261;

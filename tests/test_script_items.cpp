@@ -79,7 +79,7 @@ TEST(ScriptTableTest, RowCountsFlagsAndBlocksOfEachType) {
         else if (foundFlags[item.ItemType] != item.Flags)
             foundFlags[item.ItemType] = -1;
         if (item.ItemType == siCreateDir)
-            loggedDirs += item.Flags & sfLogUninstall;
+            loggedDirs += item.Flags & ifLogUninstall;
         if (item.ItemType == siIfItems || item.ItemType == siIfFileExists) {
             for (const auto& [type, key, row] : open)
                 EXPECT_NE(key, item.Code) << "nested in the block of row " << row;

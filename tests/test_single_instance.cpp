@@ -8,7 +8,7 @@
 #include "script/UScriptItems.h"
 #include "tests/TestSupport.h"
 #include "uninstall/UUninstLog.h"
-#include "wizard/UWizardDialog.h"
+#include "product/UResourceIds.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "product/UProducts.h"
 #include "product/UUtils.h"
 #include "tests/IdeTestSupport.h"
-#include "wizard/UWizardDialog.h"
+#include "product/UResourceIds.h"
 
 #include <gtest/gtest.h>
 

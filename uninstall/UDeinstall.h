@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "uninstall/UUninstLog.h"
-#include "wizard/UWizardDialog.h"
+#include "product/UResourceIds.h"
 
 #include <cstdint>
 #include <string>
