@@ -86,6 +86,7 @@ struct TScriptItem {
     const TPackageFile* Dest;  // siCopyFileTo destination
 };
 
+// The numbers of generated rows (resources/payload/generate.py); UScriptItems.cpp checks both.
 constexpr int PackageFileCount = 21;
 extern const TPackageFile PackageFiles[PackageFileCount];
 
