@@ -2,6 +2,8 @@
 // run reads back.
 #pragma once
 
+#include "product/UVersion.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -11,7 +13,7 @@
 
 inline constexpr wchar_t sMakerName[] = L"Brightmoss";
 inline constexpr wchar_t sProductName[] = L"Velkora";
-inline constexpr wchar_t sProductVersion[] = L"4.07";
+inline constexpr wchar_t sProductVersion[] = L"" VK_VERSION_TEXT;  // "4.07"
 inline constexpr wchar_t sProductType[] = L"Standard Edition";
 inline constexpr wchar_t sMakerWebAddress[] = L"https://www.brightmoss.com/";
 inline constexpr wchar_t sProductShortName[] = L"Velkora";

@@ -11,8 +11,8 @@ using handles::RegKey;
 
 namespace {
 
-// Access used to walk and delete a key's subtree: KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY.
-constexpr REGSAM KeyTreeAccess = 0x2001F;
+// Access used to walk and delete a key's subtree (0x2001F).
+constexpr REGSAM KeyTreeAccess = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
 RegKey OpenKey(HKEY root, const std::wstring& key, REGSAM access) {
     RegKey result;

@@ -22,7 +22,7 @@ void ExtractAll() {
     InstallDir = CurrentDirectory();
     for (int row = 0; row < ScriptItemRows; ++row) {
         const TScriptItem& item = ScriptItems[row];
-        if ((item.ItemType & 0xC000) == 0)
+        if ((item.ItemType & siFileOrControlBits) == 0)
             continue;
         const std::wstring name = item.Name ? item.Name : L"";
         if (item.ItemType == siCreateDir)

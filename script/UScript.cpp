@@ -62,12 +62,12 @@ std::wstring InstallLogHeader() {
 
 std::wstring ProductInfoText(uint32_t code) {
     switch (code) {
-    case 1: return sProductName;
-    case 2: return sProductVersion;
-    case 3: return sProductType;
-    case 4: return InstallDir;
-    case 5: return sProductRegKey;
-    case 7: return sUninstallEntryName;
+    case piProductName: return sProductName;
+    case piProductVersion: return sProductVersion;
+    case piProductType: return sProductType;
+    case piInstallDir: return InstallDir;
+    case piProductRegKey: return sProductRegKey;
+    case piUninstallEntryName: return sUninstallEntryName;
     default: return {};
     }
 }
@@ -226,7 +226,7 @@ int TScript::ItemDoScript() {
     FErrorNote.clear();
     // A copy-only run writes the files but leaves the IDEs alone; control items still run so
     // that blocks and the current IDE stay right.
-    if (CopyOnly && (item.ItemType & 0xC000) == 0)
+    if (CopyOnly && (item.ItemType & siFileOrControlBits) == 0)
         return 0;
     // Running out of memory while building a path or a line fails the item, not the run.
     int result = ERROR_NOT_ENOUGH_MEMORY;
@@ -238,7 +238,7 @@ int TScript::ItemDoScript() {
         if (FLogEnable && !FLogText.empty())
             WriteLog(FLogText);
         // The record goes in also after a failure: the uninstaller must undo what was half done.
-        if (item.Flags & sfLogUninstall)
+        if (item.Flags & ifLogUninstall)
             WriteBinLogRecord();
     } catch (...) {
     }

@@ -35,7 +35,7 @@ constexpr TBuildTool MakeTool{L"\\bin\\make.exe", L" /f",
 const TBuildTool& ChooseTool(const TBorlandProduct& product, int32_t platform) {
     if (!product.IsDelphi)
         return MakeTool;
-    return platform == 1 ? Dcc64Tool : Dcc32Tool;
+    return platform == plDcc64 ? Dcc64Tool : Dcc32Tool;
 }
 
 // The index (1-based) of the lowest set bit of mask; mask must not be 0.

@@ -19,6 +19,10 @@ namespace {
 // -4 are its registry steps.
 constexpr int rpPackageMissing = -5;
 
+// The IDEs that cache their environment options (RAD Studio 2007, 2009 and 2010, by index).
+constexpr int FirstOptionsCachingIde = 12;
+constexpr int LastOptionsCachingIde = 14;
+
 // The IDE of the surrounding block; none when no valid siSetIde came before.
 const TBorlandProduct* CurrentIde() {
     return IsValidProductIndex(CurrentProduct) ? &BorlandProducts[CurrentProduct] : nullptr;
@@ -33,11 +37,11 @@ std::wstring PackageDescription() {
 }
 
 // The key of the IDE's library search path; IDEs with 32- and 64-bit output keep one per
-// platform (Platform bit value 2 selects Win64).
+// platform (plLibraryWin64 selects Win64).
 std::wstring LibraryKey(const TBorlandProduct& ide, int32_t platform) {
     std::wstring key = std::wstring(ide.RegKey) + sLibraryKey;
     if (ide.Is32and64)
-        key += (platform & 2) != 0 ? L"\\Win64" : L"\\Win32";
+        key += (platform & plLibraryWin64) != 0 ? L"\\Win64" : L"\\Win32";
     return key;
 }
 
@@ -119,7 +123,7 @@ int TScript::DoRegisterPackage() {
         return -3;
     // These IDEs cache their environment options and would otherwise write the old search path
     // back; the log line gets its outcome only after this last step.
-    if (CurrentProduct >= 12 && CurrentProduct <= 14 &&
+    if (CurrentProduct >= FirstOptionsCachingIde && CurrentProduct <= LastOptionsCachingIde &&
         !WriteRegString(HKEY_CURRENT_USER, std::wstring(ide->RegKey) + sGlobalsKey,
                         L"ForceEnvOptionsUpdate", L"1"))
         return -4;
@@ -145,7 +149,7 @@ int TScript::DoAddSearchPath() {
     std::wstring current;
     // A search path the IDE does not have is never created.
     if (!ReadRegString(HKEY_CURRENT_USER, key, valueName, current))
-        return (item.Platform & 1) != 0 ? 0 : -2;
+        return (item.Platform & plIgnoreMissingSearchPath) != 0 ? 0 : -2;
     FLogText = L"Adding search path: " + path;
     return AddDirToList(FLogText, key, valueName, path, current);
 }

@@ -43,9 +43,29 @@ constexpr uint16_t siExtractFileIfNewer = 0x8011;
 constexpr uint16_t siRegisterUninstall = 0x8012;
 constexpr uint16_t siCopyFileTo = 0x8014;
 
+// The two high bits of a file item ($8xxx) or a control item ($4xxx); an item type with neither
+// is IDE-related.
+constexpr uint16_t siFileOrControlBits = 0xC000;
+
 // Flags bits.
-constexpr uint16_t sfLogUninstall = 0x0001;   // append an uninstall-log record after the item
-constexpr uint16_t sfKeepOnPartial = 0x0002;  // the uninstaller skips it on a partial uninstall
+constexpr uint16_t ifLogUninstall = 0x0001;   // append an uninstall-log record after the item
+constexpr uint16_t ifKeepOnPartial = 0x0002;  // the uninstaller skips it on a partial uninstall
+
+// Product information numbers: the Code of an siProductInfo item, which its uninstall-log record
+// carries with the product string it stands for.
+constexpr uint32_t piProductName = 1;
+constexpr uint32_t piProductVersion = 2;
+constexpr uint32_t piProductType = 3;
+constexpr uint32_t piInstallDir = 4;
+constexpr uint32_t piProductRegKey = 5;
+constexpr uint32_t piHeaderEnd = 6;  // empty text: the last header record of the uninstall log
+constexpr uint32_t piUninstallEntryName = 7;
+
+// Platform values. siCompilePackage: plDcc64 selects the 64-bit compiler (any other value the
+// 32-bit one). siRegisterPackage and siAddSearchPath: bits.
+constexpr int32_t plDcc64 = 1;
+constexpr int32_t plIgnoreMissingSearchPath = 0x1;  // an unreadable search-path value passes
+constexpr int32_t plLibraryWin64 = 0x2;             // the IDE's Win64 library key, not Win32
 
 // Destination of a built run-time package copied to the system directory.
 struct TPackageFile {
@@ -72,6 +92,7 @@ constexpr uint32_t ItemIdOf(const TScriptItem& item) {
     return item.ItemType | (static_cast<uint32_t>(item.Flags) << 16);
 }
 
+// The numbers of generated rows (resources/payload/generate.py); UScriptItems.cpp checks both.
 constexpr int PackageFileCount = 21;
 extern const TPackageFile PackageFiles[PackageFileCount];
 

@@ -139,13 +139,13 @@ TUninstHeader ParseUninstHeader(TLogBytes log) {
             header.CodesSeen |= CodeBit(record.Code);
         const std::wstring text = FromUtf8(std::string(record.Text));
         switch (record.Code) {
-        case 1: header.ProductName = text; break;
-        case 2: header.ProductVersion = text; break;
-        case 3: header.ProductType = text; break;
-        case 4: header.InstallDir = text; break;
-        case 5: header.ProductRegKey = text; break;
-        case 7: header.ProductIntName = text; break;
-        case 6:
+        case piProductName: header.ProductName = text; break;
+        case piProductVersion: header.ProductVersion = text; break;
+        case piProductType: header.ProductType = text; break;
+        case piInstallDir: header.InstallDir = text; break;
+        case piProductRegKey: header.ProductRegKey = text; break;
+        case piUninstallEntryName: header.ProductIntName = text; break;
+        case piHeaderEnd:
             header.ReadBackward = true;
             header.WalkBegin = log.size();
             header.WalkEnd = pos;

@@ -33,12 +33,12 @@ inline std::vector<TScriptItem> HeaderItems() {
     std::vector<TScriptItem> items;
     for (uint32_t code : {1u, 2u, 3u, 4u, 5u, 7u, 6u})
         items.push_back(
-            {siProductInfo, sfLogUninstall, nullptr, code, 0, nullptr, nullptr, 0, 0, nullptr});
+            {siProductInfo, ifLogUninstall, nullptr, code, 0, nullptr, nullptr, 0, 0, nullptr});
     return items;
 }
 
 inline TScriptItem Item(uint16_t type, const wchar_t* name, int32_t dirCode, uint32_t code = 0,
-                        uint16_t flags = sfLogUninstall) {
+                        uint16_t flags = ifLogUninstall) {
     return {type, flags, name, code, dirCode, nullptr, nullptr, 0, 0, nullptr};
 }
 

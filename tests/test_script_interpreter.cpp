@@ -20,7 +20,7 @@ protected:
     static std::wstring DirRecord(const std::wstring& name) { return L"18001:0:3:" + name; }
 };
 
-TScriptItem CreateDir(const wchar_t* name, uint16_t flags = sfLogUninstall) {
+TScriptItem CreateDir(const wchar_t* name, uint16_t flags = ifLogUninstall) {
     return Item(siCreateDir, name, dcInstall, 0, flags);
 }
 
@@ -78,7 +78,7 @@ TEST_F(InterpreterTest, FileExistsLogsItsCheckEitherWayAndSkipsTheSixtyFourBitBu
 TEST_F(InterpreterTest, UnknownTypesDoNothingAndAreRecordedOnlyWhenFlagged) {
     const std::vector<TScriptItem> items = {
         Item(0x7777, L"quiet", dcInstall, 5, 0),
-        Item(0x7777, L"recorded", dcInstall, 5, sfLogUninstall | sfKeepOnPartial),
+        Item(0x7777, L"recorded", dcInstall, 5, ifLogUninstall | ifKeepOnPartial),
     };
     EXPECT_EQ(RunItems(items), (std::vector<int>{0, 0}));
     EXPECT_TRUE(Lines().empty());

@@ -85,7 +85,7 @@ Expected Expect(uint32_t items, bool templatesPresent, std::wstring& unexpected)
             unexpected +=
                 L" row " + std::to_wstring(row) + L" type " + std::to_wstring(item.ItemType);
         }
-        if (item.Flags & sfLogUninstall)
+        if (item.Flags & ifLogUninstall)
             expected.Records.push_back(RecordOf(item));
     }
     return expected;

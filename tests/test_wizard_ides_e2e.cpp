@@ -8,7 +8,7 @@
 #include "product/URegistry.h"
 #include "support/UText.h"
 #include "tests/IdeTestSupport.h"
-#include "wizard/UWizardDialog.h"
+#include "product/UResourceIds.h"
 
 #include <gtest/gtest.h>
 

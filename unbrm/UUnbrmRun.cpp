@@ -4,12 +4,12 @@
 #include "product/UFiles.h"
 #include "product/UPaths.h"
 #include "product/UProcess.h"
+#include "product/UResourceIds.h"
 #include "product/USingleInstance.h"
 #include "script/UUninstLog.h"
 #include "support/UHandles.h"
 #include "support/UText.h"
 #include "uninstall/UDeinstall.h"
-#include "wizard/UWizardDialog.h"
 
 #include <windows.h>
 

@@ -24,6 +24,8 @@ namespace {
 const wchar_t* const LabelClassName = L"VK_ILABEL";
 constexpr DWORD LogoDoubleClickGuardMs = 500;
 constexpr COLORREF LogoColour = 0xC00000;  // dark blue
+// 0x50000100: a visible child that reports clicks.
+constexpr DWORD LogoLabelStyle = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
 
 // Live from WM_INITDIALOG to WM_DESTROY.
 handles::WindowHandle LogoLabel;
@@ -56,17 +58,17 @@ void CreateLogoLabel(HWND dlg) {
     POINT topLeft{back.left, back.top};
     ScreenToClient(dlg, &topLeft);
     LastLogoClick = 0;
-    LogoLabel.reset(CreateWindowExW(0, LabelClassName, sMakerName, 0x50000100, 30, topLeft.y + 4,
-                                    extent.cx, extent.cy, dlg, nullptr, GetModuleHandleW(nullptr),
-                                    nullptr));
+    LogoLabel.reset(CreateWindowExW(0, LabelClassName, sMakerName, LogoLabelStyle, 30,
+                                    topLeft.y + 4, extent.cx, extent.cy, dlg, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr));
     SendMessageW(LogoLabel.get(), WM_SETFONT, reinterpret_cast<WPARAM>(LogoFont.get()), FALSE);
 }
 
 INT_PTR OnInitDialog(HWND dlg) {
     WizardDlg = dlg;
     WizardResult = -1;
-    WizardIcon.reset(static_cast<HICON>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, 0)));
+    WizardIcon.reset(static_cast<HICON>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(WizardIconId), IMAGE_ICON, 32, 32, 0)));
     SetClassLongPtrW(dlg, GCLP_HICON, reinterpret_cast<LONG_PTR>(WizardIcon.get()));
     const std::wstring caption =
         std::wstring(L"Installation Wizard for ") + sProductName + L" v" + sProductVersion;
@@ -202,9 +204,9 @@ int ChangePage(int delta) {
         EnableWindow(GetDlgItem(WizardDlg, idcBack), CurrentPage > 1);
         EnableWindow(GetDlgItem(WizardDlg, idcNext), CurrentPage < PageCount);
         const int result = page->Show();
-        if (result < 9 || result > 11)
+        if (result < pmBack || result > pmNext)
             return result;
-        delta = result - 10;
+        delta = result - pmStay;
     }
 }
 
@@ -256,7 +258,7 @@ void FreePages() {
 HWND CreateWizardWindow() {
     // The dialog starts on page 1 through ChangePage(0) from the page before it.
     CurrentPage = 1;
-    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), nullptr,
+    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(WizardDialogId), nullptr,
                               WizardDlgProc, 0);
 }
 
@@ -287,8 +289,8 @@ void RunWizard() {
     RegisterLabelClass();
     try {
         CreatePages();
-        if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), nullptr, WizardDlgProc,
-                            0) < 0)
+        if (DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(WizardDialogId), nullptr,
+                            WizardDlgProc, 0) < 0)
             MessageBoxW(nullptr, L"Error in create dialog", L"Error", MB_OK);
     } catch (...) {
         // Only allocation can fail here; the pages are freed and the program ends normally.

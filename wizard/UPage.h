@@ -2,7 +2,7 @@
 // protocol behind Back and Next, and the pages themselves.
 #pragma once
 
-#include "wizard/UWizardDialog.h"
+#include "product/UResourceIds.h"
 
 #include <windows.h>
 
@@ -18,8 +18,14 @@ struct TPrevInstall;
 
 constexpr int PageCount = 6;
 
-// Base of the six pages. Show makes the page's controls visible and returns 1 (9, 10 or 11
-// ask the frame to move back, stay, or move on); Hide hides them again; DlgProc handles the
+// Answers of TPage::Show that ask the frame to move instead of showing the page: back, stay
+// (show the same page again), on. The frame moves by the answer minus pmStay.
+constexpr int pmBack = 9;
+constexpr int pmStay = 10;
+constexpr int pmNext = 11;
+
+// Base of the six pages. Show makes the page's controls visible and returns 1 (pmBack, pmStay or
+// pmNext ask the frame to move back, stay, or move on); Hide hides them again; DlgProc handles the
 // page's own commands (non-zero: handled); CanGoNext decides whether Next may leave the page
 // (a page that refuses has told the user why).
 class TPage {

@@ -8,13 +8,20 @@ projects and the script blocks this script writes, all committed:
   - the package projects of every IDE version (<IDE directory>/...), their .res files, the
     component palette bitmaps Source/VklReg.dcr, and the C++Builder demo projects (Demos/...);
   - payload.rc, which numbers every payload file as a resource of type VKLIB;
-  - ../../script/UScriptItems.cpp, the install script table.
+  - ../../script/UScriptTable.inc and UPackageFiles.inc, the rows of the install script table
+    and of the built packages' destinations, which script/UScriptItems.cpp includes.
+
+The product version comes from ../../product/UVersion.h.
 
 Run it after changing any of these, from anywhere: python3 resources/payload/generate.py
+With --out DIR it writes the same files below DIR instead of the source tree (DIR stands for the
+source tree's root; tools/check-generated.py compares them with the committed ones).
 It needs i686-w64-mingw32-windres for the .res and .dcr files.
 """
 
+import argparse
 import os
+import re
 import struct
 import subprocess
 import tempfile
@@ -23,6 +30,26 @@ import uuid
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 WINDRES = "i686-w64-mingw32-windres"
+# Where the generated files go: the source tree unless --out says otherwise.
+OUT_ROOT = ROOT
+
+
+def out_path(*parts):
+    return os.path.join(OUT_ROOT, *parts)
+
+
+def read_version():
+    """(major, minor, release) from product/UVersion.h, the one definition of the version."""
+    with open(os.path.join(ROOT, "product", "UVersion.h")) as f:
+        text = f.read()
+    return tuple(int(re.search(r"^#define VK_VERSION_%s (\d+)$" % part, text, re.M).group(1))
+                 for part in ("MAJOR", "MINOR", "RELEASE"))
+
+
+VERSION = read_version()
+VERSION_TEXT = "%d.%d%d" % VERSION             # as VK_VERSION_TEXT spells it: "4.07"
+VERSION_COMMAS = "%d,%d,%d,0" % VERSION        # "4,0,7,0"
+VERSION_DOTS = "%d.%d.%d.0" % VERSION          # "4.0.7.0"
 
 # ---------------------------------------------------------------------------------------------
 # The library
@@ -161,13 +188,13 @@ written = []
 
 
 def write(rel, data):
-    path = os.path.join(HERE, *rel.split("\\"))
+    path = out_path("resources", "payload", *rel.split("\\"))
     os.makedirs(os.path.dirname(path), exist_ok=True)
     if isinstance(data, str):
         data = data.replace("\r\n", "\n").replace("\n", "\r\n").encode("cp1252")
     with open(path, "wb") as f:
         f.write(data)
-    written.append(rel)
+    written.append("resources\\payload\\" + rel)
 
 
 def project_guid(name):
@@ -189,8 +216,8 @@ def windres(rc_text):
 def version_res(description, internal_name):
     return windres("""#include <winver.h>
 1 VERSIONINFO
-FILEVERSION 4,0,7,0
-PRODUCTVERSION 4,0,7,0
+FILEVERSION %s
+PRODUCTVERSION %s
 FILEOS VOS_NT_WINDOWS32
 FILETYPE VFT_DLL
 BEGIN
@@ -200,10 +227,10 @@ BEGIN
     BEGIN
       VALUE "CompanyName", "Brightmoss"
       VALUE "FileDescription", "%s"
-      VALUE "FileVersion", "4.07"
+      VALUE "FileVersion", "%s"
       VALUE "InternalName", "%s"
       VALUE "ProductName", "Velkora"
-      VALUE "ProductVersion", "4.07"
+      VALUE "ProductVersion", "%s"
     END
   END
   BLOCK "VarFileInfo"
@@ -211,7 +238,7 @@ BEGIN
     VALUE "Translation", 0x409, 1252
   END
 END
-""" % (description, internal_name))
+""" % (VERSION_COMMAS, VERSION_COMMAS, description, VERSION_TEXT, internal_name, VERSION_TEXT))
 
 
 def palette_bitmap(seed):
@@ -361,15 +388,15 @@ PackageDCPOutputDir=.
 SearchPath=..\\Source
 [Version Info]
 IncludeVerInfo=1
-MajorVer=4
-MinorVer=0
-Release=7
+MajorVer=%d
+MinorVer=%d
+Release=%d
 [Version Info Keys]
 CompanyName=Brightmoss
 FileDescription=%s
 ProductName=Velkora
-ProductVersion=4.07
-""" % name
+ProductVersion=%s
+""" % (VERSION + (name, VERSION_TEXT))
 
 
 def bdsproj(ide, design):
@@ -398,13 +425,13 @@ def bdsproj(ide, design):
     </Directories>
     <VersionInfo>
       <VersionInfo Name="IncludeVerInfo">True</VersionInfo>
-      <VersionInfo Name="MajorVer">4</VersionInfo>
-      <VersionInfo Name="MinorVer">0</VersionInfo>
-      <VersionInfo Name="Release">7</VersionInfo>
+      <VersionInfo Name="MajorVer">%d</VersionInfo>
+      <VersionInfo Name="MinorVer">%d</VersionInfo>
+      <VersionInfo Name="Release">%d</VersionInfo>
     </VersionInfo>
   </Delphi.Personality>
 </BorlandProject>
-""" % (project_guid(name), name, "vkl" + ide.suffix if design else "")
+""" % ((project_guid(name), name, "vkl" + ide.suffix if design else "") + VERSION)
 
 
 def dproj(ide, design):
@@ -447,7 +474,7 @@ def dproj(ide, design):
     <DCC_DcpOutput>%s</DCC_DcpOutput>
     <DCC_HppOutput>%s</DCC_HppOutput>
     <DCC_UnitSearchPath>..\\Source;..\\Source\\Design;$(DCC_UnitSearchPath)</DCC_UnitSearchPath>
-    <VerInfo_Keys>CompanyName=Brightmoss;FileDescription=Velkora;FileVersion=4.0.7.0;ProductName=Velkora;ProductVersion=4.07</VerInfo_Keys>
+    <VerInfo_Keys>CompanyName=Brightmoss;FileDescription=Velkora;FileVersion=%s;ProductName=Velkora;ProductVersion=%s</VerInfo_Keys>
   </PropertyGroup>
   <ItemGroup>
     <DelphiCompile Include="$(MainSource)">
@@ -473,7 +500,7 @@ def dproj(ide, design):
        "design-time" if design else "run-time",
        "DesignOnlyPackage" if design else "RuntimeOnlyPackage",
        "DesignOnlyPackage" if design else "RuntimeOnlyPackage", out, out, out,
-       out if ide.is64 else "..\\Source", refs, name, platform_list)
+       out if ide.is64 else "..\\Source", VERSION_DOTS, VERSION_TEXT, refs, name, platform_list)
 
 
 def cb_package_cpp(ide, design):
@@ -621,17 +648,18 @@ def cb6_bpk(ide, design):
   <IDEOPTIONS>
 [Version Info]
 IncludeVerInfo=1
-MajorVer=4
-MinorVer=0
-Release=7
+MajorVer=%d
+MinorVer=%d
+Release=%d
 
 [Version Info Keys]
 CompanyName=Brightmoss
 ProductName=Velkora
-ProductVersion=4.07
+ProductVersion=%s
   </IDEOPTIONS>
 </PROJECT>
-""" % (name, objs, packages, "design-time" if design else "run-time", name, name, files)
+""" % ((name, objs, packages, "design-time" if design else "run-time", name, name, files)
+       + VERSION + (VERSION_TEXT,))
 
 
 def ide_file(ide, name):
@@ -711,12 +739,12 @@ WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
        "".join("        Application->CreateForm(__classid(T%s), &%s);\n" % (form_class(f), form_var(f))
                for f in forms))
     files[name + ".bpr"] = cb6_bpr(name, forms)
-    files[name + ".res"] = windres('#include <winver.h>\n1 VERSIONINFO\nFILEVERSION 4,0,7,0\n'
-                                   'PRODUCTVERSION 4,0,7,0\nFILETYPE VFT_APP\nBEGIN\n'
+    files[name + ".res"] = windres('#include <winver.h>\n1 VERSIONINFO\nFILEVERSION %s\n'
+                                   'PRODUCTVERSION %s\nFILETYPE VFT_APP\nBEGIN\n'
                                    '  BLOCK "StringFileInfo"\n  BEGIN\n    BLOCK "040904E4"\n'
                                    '    BEGIN\n      VALUE "FileDescription", "Velkora %s"\n'
-                                   '      VALUE "ProductVersion", "4.07"\n    END\n  END\nEND\n'
-                                   % name)
+                                   '      VALUE "ProductVersion", "%s"\n    END\n  END\nEND\n'
+                                   % (VERSION_COMMAS, VERSION_COMMAS, name, VERSION_TEXT))
     for f in forms:
         main = f == "MainForm"
         files[f + ".h"] = form_header(f, store_class, main, second)
@@ -955,6 +983,10 @@ class Script:
         self.resources.append((rid, rel))
 
 
+# Flags of a logged row that the uninstaller skips on a partial uninstall.
+LOG_KEEP = "ifLogUninstall | ifKeepOnPartial"
+
+
 def c_string(text):
     return 'L"%s"' % text.replace("\\", "\\\\")
 
@@ -967,8 +999,8 @@ def generate():
     s = Script()
     ids = {}
 
-    def extract(rel, rid, kind="siExtractFile", flags=0, dir_code="dcInstall", payload_rel=None):
-        s.row("Row(%s, %d, %s, %d, %s)" % (kind, flags, c_string(rel), rid, dir_code))
+    def extract(rel, rid, kind="siExtractFile", flags="0", dir_code="dcInstall", payload_rel=None):
+        s.row("Row(%s, %s, %s, %d, %s)" % (kind, flags, c_string(rel), rid, dir_code))
         if payload_rel is not None:
             s.payload(rid, payload_rel)
         ids[rel] = rid
@@ -980,27 +1012,28 @@ def generate():
             rid += 1
         return rid
 
-    s.comment("Product information: the header records of the uninstall log, number 6 last.")
-    for code in (1, 2, 3, 4, 5, 7, 6):
-        s.row("Row(siProductInfo, 1, nullptr, %d, 0)" % code)
+    s.comment("Product information: the header records of the uninstall log, the end of the header last.")
+    for code in ("piProductName", "piProductVersion", "piProductType", "piInstallDir",
+                 "piProductRegKey", "piUninstallEntryName", "piHeaderEnd"):
+        s.row("Row(siProductInfo, ifLogUninstall, nullptr, %s, 0)" % code)
 
     s.comment("The installation directory, the library sources and the documents.")
-    s.row('Row(siCreateDir, 1, L"", 0, dcInstall)')
-    s.row('Row(siCreateDir, 1, L"Source", 0, dcInstall)')
+    s.row('Row(siCreateDir, ifLogUninstall, L"", 0, dcInstall)')
+    s.row('Row(siCreateDir, ifLogUninstall, L"Source", 0, dcInstall)')
     rid = extract_files(SOURCE_FILES + DOCUMENTS, 1)
     s.comment("Design-time editors for the IDEs with the DesignIntf interfaces (all but C++Builder 4, 5).")
     s.row("Row(siIfItems, 0, nullptr, 0x3FFFFC48, 0)")
-    s.row('Row(siCreateDir, 1, L"Source\\\\Design", 0, dcInstall)')
+    s.row('Row(siCreateDir, ifLogUninstall, L"Source\\\\Design", 0, dcInstall)')
     rid = extract_files(DESIGN_FILES, rid)
     s.row("Row(siEndIfItems, 0, nullptr, 0x3FFFFC48, 0)")
 
     s.comment("Context help: WinHelp files registered with Windows.")
     s.row("Row(siIfItems, 0, nullptr, 0x80, 0)")
-    s.row('Row(siCreateDir, 1, L"Help", 0, dcInstall)')
+    s.row('Row(siCreateDir, ifLogUninstall, L"Help", 0, dcInstall)')
     rid = extract_files(HELP_FILES, 100)
     s.row('Row(siSetHelpDir, 0, L"Help", 0, dcInstall)')
-    s.row('Row(siRegisterWinHelp, 1, L"vklib.hlp", 0, 0)')
-    s.row('Row(siRegisterWinHelp, 1, L"vklib.cnt", 0, 0)')
+    s.row('Row(siRegisterWinHelp, ifLogUninstall, L"vklib.hlp", 0, 0)')
+    s.row('Row(siRegisterWinHelp, ifLogUninstall, L"vklib.cnt", 0, 0)')
     s.comment("Context help: OpenHelp alias and keyword files for the C++Builder IDEs.")
     s.row("Row(siIfItems, 0, nullptr, 0x448, 0)")
     rid = extract_files(OPENHELP_FILES, rid)
@@ -1008,15 +1041,16 @@ def generate():
     s.comment("Context help: the Help 2 collection of Developer Studio 2006, registered by batch.")
     s.row("Row(siIfItems, 0, nullptr, 0x1000, 0)")
     rid = extract_files(HELP2_FILES, rid)
-    s.row('Row(siRegisterHelp, 1, L"help\\\\help_reg.bat", 0, 0)')
+    s.row('Row(siRegisterHelp, ifLogUninstall, L"help\\\\help_reg.bat", 0, 0)')
     s.row("Row(siEndIfItems, 0, nullptr, 0x1000, 0)")
     s.row("Row(siEndIfItems, 0, nullptr, 0x80, 0)")
 
     s.comment("Code templates, the uninstaller and its Windows entry, the about-box library.")
-    extract("vklib.dct", 150, "siExtractFileIfAbsent", 3, "dcWindows", payload_rel="Windows\\vklib.dct")
+    extract("vklib.dct", 150, "siExtractFileIfAbsent", LOG_KEEP, "dcWindows",
+            payload_rel="Windows\\vklib.dct")
     extract("unbrm.exe", 151, "siExtractFileIfNewer")
     s.payload(151, "@UNBRM")
-    s.row('Row(siRegisterUninstall, 1, L"unbrm.exe", 0, dcInstall)')
+    s.row('Row(siRegisterUninstall, ifLogUninstall, L"unbrm.exe", 0, dcInstall)')
     extract("Source\\vkabout.dll", 152)
     s.payload(152, "@ABOUT")
 
@@ -1025,12 +1059,12 @@ def generate():
         s.comment("%s (IDE %d): package projects, builds, registration and paths."
                   % (ide.caption, ide.index))
         s.row(opener)
-        s.row("Row(siSetIde, 1, %s, %d, 0)" % (c_string(ide.folder), ide.index))
-        s.row("Row(siCreateDir, 1, %s, 0, dcInstall)" % c_string(ide.folder))
+        s.row("Row(siSetIde, ifLogUninstall, %s, %d, 0)" % (c_string(ide.folder), ide.index))
+        s.row("Row(siCreateDir, ifLogUninstall, %s, 0, dcInstall)" % c_string(ide.folder))
         s.row("Row(siClearDir, 0, %s, 0, dcInstall)" % c_string(ide.folder))
         if ide.is64:
-            s.row("Row(siCreateDir, 1, %s, 0, dcInstall)" % c_string(ide.folder + "\\Win32"))
-            s.row("Row(siCreateDir, 1, %s, 0, dcInstall)" % c_string(ide.folder + "\\Win64"))
+            s.row("Row(siCreateDir, ifLogUninstall, %s, 0, dcInstall)" % c_string(ide.folder + "\\Win32"))
+            s.row("Row(siCreateDir, ifLogUninstall, %s, 0, dcInstall)" % c_string(ide.folder + "\\Win64"))
         for offset, name in enumerate(package_files(ide)):
             rel = ide.folder + "\\" + name
             extract(rel, base + offset, payload_rel=rel)
@@ -1044,17 +1078,17 @@ def generate():
         s.row("Row(siCompilePackage, 0, %s, %s, 0)" % (c_string(build_name(ide, True)), bit))
         dcl = output_dir(ide) + "\\dclvkl%s.bpl" % ide.suffix
         s.row("Row(siCheckFile, 0, %s, 0, dcInstall)" % c_string(dcl))
-        s.row("Row(siRegisterPackage, 1, %s, 0, dcInstall)" % c_string(dcl))
+        s.row("Row(siRegisterPackage, ifLogUninstall, %s, 0, dcInstall)" % c_string(dcl))
         if ide.kind == "cbuilder":
-            s.row('Row(siAddSearchPath, 1, L"Source", 0, dcInstall)')
+            s.row('Row(siAddSearchPath, ifLogUninstall, L"Source", 0, dcInstall)')
             n = ide.suffix[0]
             help_rows = []
             if ide.index == 5:
-                help_rows.append('Row(siModifyHelpFile, 1, L"\\r\\n:Link vklib.hlp", 1, dcIdeHelp)')
+                help_rows.append('Row(siModifyHelpFile, ifLogUninstall, L"\\r\\n:Link vklib.hlp", 1, dcIdeHelp)')
             first = 2 if ide.index == 5 else 1
-            help_rows.append('Row(siModifyHelpFile, 1, L"\\r\\n:Index Velkora components=vklib.hlp", %d, dcIdeHelp)' % first)
-            help_rows.append('Row(siModifyHelpFile, 1, L"\\r\\n:Link vklib.hlp", %d, dcIdeHelp)' % (first + 1))
-            help_rows.append('Row(siDeleteFile, 1, L"Help\\\\bcb%s.gid", 0, dcIdeRoot)' % n)
+            help_rows.append('Row(siModifyHelpFile, ifLogUninstall, L"\\r\\n:Index Velkora components=vklib.hlp", %d, dcIdeHelp)' % first)
+            help_rows.append('Row(siModifyHelpFile, ifLogUninstall, L"\\r\\n:Link vklib.hlp", %d, dcIdeHelp)' % (first + 1))
+            help_rows.append('Row(siDeleteFile, ifLogUninstall, L"Help\\\\bcb%s.gid", 0, dcIdeRoot)' % n)
             if ide.index == 8:
                 help_rows.append('Copy(siMergeFiles, L"Help\\\\vklib.als", dcInstall, L"bcb6.als", dcIdeHelp)')
                 s.row("Row(siIfItems, 0, nullptr, 0x80, 0)")
@@ -1070,9 +1104,9 @@ def generate():
                 win64.append("Build64(%s, %s)" % (c_string(build_name(ide, False)), bit))
                 win64.append("Row(siCheckFile, 0, %s, 0, dcInstall)"
                              % c_string(output_dir(ide, True) + "\\vkl%s.bpl" % ide.suffix))
-                win64.append('Row(siAddIdePath, 1, L"\\\\Library\\\\Win64\\\\Search Path", sfIdeWin64, dcInstall)')
+                win64.append('Row(siAddIdePath, ifLogUninstall, L"\\\\Library\\\\Win64\\\\Search Path", sfIdeWin64, dcInstall)')
                 if ide.index >= 18:
-                    win64.append('Row(siAddIdePath, 1, L"\\\\C++\\\\Paths\\\\Win64\\\\LibraryPath", sfIdeWin64, dcInstall)')
+                    win64.append('Row(siAddIdePath, ifLogUninstall, L"\\\\C++\\\\Paths\\\\Win64\\\\LibraryPath", sfIdeWin64, dcInstall)')
                 if ide.index in DCC64_KEYS:
                     key = hexkey(DCC64_KEYS[ide.index])
                     s.row('Row(siIfFileExists, 0, L"bin\\\\dcc64.exe", %s, dcIdeRoot)' % key)
@@ -1082,21 +1116,21 @@ def generate():
                 else:
                     for r in win64:
                         s.row(r)
-                s.row('Row(siAddIdePath, 1, L"\\\\C++\\\\Paths\\\\Win32\\\\LibraryPath", sfIdeWin32, dcInstall)')
-                s.row('Row(siAddIdePath, 1, L"\\\\Library\\\\Win32\\\\Search Path", sfIdeWin32, dcInstall)')
+                s.row('Row(siAddIdePath, ifLogUninstall, L"\\\\C++\\\\Paths\\\\Win32\\\\LibraryPath", sfIdeWin32, dcInstall)')
+                s.row('Row(siAddIdePath, ifLogUninstall, L"\\\\Library\\\\Win32\\\\Search Path", sfIdeWin32, dcInstall)')
             else:
                 if ide.index <= 15:
                     s.row('Copy(siCopyFiles, L"Source\\\\*.hpp", dcInstall, %s, dcInstall)'
                           % c_string(ide.folder + "\\*.hpp"))
                     s.row('Row(siDeleteFiles, 0, L"Source\\\\*.hpp", 0, dcInstall)')
                 if ide.index == 11:
-                    s.row('Row(siAddIdePath, 1, L"\\\\CppPaths\\\\SearchPath", sfIde, dcInstall)')
+                    s.row('Row(siAddIdePath, ifLogUninstall, L"\\\\CppPaths\\\\SearchPath", sfIde, dcInstall)')
                 else:
-                    s.row('Row(siAddIdePath, 1, L"\\\\C++\\\\Paths\\\\SearchPath", sfIde, dcInstall)')
-                    s.row('Row(siAddIdePath, 1, L"\\\\C++\\\\Paths\\\\LibraryPath", sfIde, dcInstall)')
+                    s.row('Row(siAddIdePath, ifLogUninstall, L"\\\\C++\\\\Paths\\\\SearchPath", sfIde, dcInstall)')
+                    s.row('Row(siAddIdePath, ifLogUninstall, L"\\\\C++\\\\Paths\\\\LibraryPath", sfIde, dcInstall)')
                 if ide.index == 15:
-                    s.row('Row(siAddIdePath, 1, L"\\\\Library\\\\Search Path", sfIde, dcInstall)')
-        s.row("Row(siSetIde, 1, %s, %d, 0)" % (c_string(ide.folder), ide.index))
+                    s.row('Row(siAddIdePath, ifLogUninstall, L"\\\\Library\\\\Search Path", sfIde, dcInstall)')
+        s.row("Row(siSetIde, ifLogUninstall, %s, %d, 0)" % (c_string(ide.folder), ide.index))
         s.row("Row(siEndIfItems, 0, nullptr, %s, 0)" % hexkey(ide.item_mask))
 
     for ide in BDS[:13]:
@@ -1106,7 +1140,7 @@ def generate():
 
     s.comment("Demo projects: the Demos directory, for the demos of any C++Builder.")
     s.row("Row(siIfItems, 0, nullptr, 0x300, 0)")
-    s.row('Row(siCreateDir, 1, L"Demos", 0, dcInstall)')
+    s.row('Row(siCreateDir, ifLogUninstall, L"Demos", 0, dcInstall)')
     s.row("Row(siEndIfItems, 0, nullptr, 0x300, 0)")
     s.comment("Demo projects: the C++Builder demos, one directory each.")
     s.row("Row(siIfItems, 0, nullptr, 0x200, 0)")
@@ -1130,9 +1164,9 @@ def generate():
 
     s.comment("Sources that only the package builds need, removed once the packages are built.")
     for unit in PRIVATE_UNITS:
-        s.row("Row(siDeleteFile, 1, %s, 0, dcInstall)" % c_string("Source\\%s.pas" % unit))
+        s.row("Row(siDeleteFile, ifLogUninstall, %s, 0, dcInstall)" % c_string("Source\\%s.pas" % unit))
     s.comment("The key of the installation record, removed except on a partial uninstall.")
-    s.row('Row(siCreateRegKey, 3, L"Software\\\\Brightmoss\\\\Velkora", 0x80000002, 0)')
+    s.row('Row(siCreateRegKey, %s, L"Software\\\\Brightmoss\\\\Velkora", 0x80000002, 0)' % LOG_KEEP)
 
     # Files of every version, also those never written.
     for ide, base in zip(NOT_OFFERED, range(800, 870, 10)):
@@ -1159,78 +1193,34 @@ def write_payload_rc(script):
         else:
             source = '"resources/payload/%s"' % rel.replace("\\", "/")
         lines.append("%d VKLIB %s" % (rid, source))
-    with open(os.path.join(HERE, "payload.rc"), "w", newline="\n") as f:
-        f.write("\n".join(lines) + "\n")
+    write_text(out_path("resources", "payload", "payload.rc"), lines)
 
 
-TABLE_HEAD = '''// The install script: every action of an installation, one row each, run in table order.
-// Written by resources/payload/generate.py together with the payload it refers to (the
-// payload resource ids are the Code of the extracting rows); change both there.
-#include "script/UScriptItems.h"
-
-#include "product/UUtils.h"
-
-#include <iterator>
-
-const TPackageFile PackageFiles[PackageFileCount] = {
-    {L"vkl40.bpl", dcSystem},   {L"vkl50.bpl", dcSystem},   {L"vkl60.bpl", dcSystem},
-    {L"vkl2006.bpl", dcSystem}, {L"vkl2007.bpl", dcSystem}, {L"vkl2009.bpl", dcSystem},
-    {L"vkl2010.bpl", dcSystem}, {L"vkl150.bpl", dcSystem},  {L"vkl160.bpl", dcSystem},
-    {L"vkl170.bpl", dcSystem},  {L"vkl180.bpl", dcSystem},  {L"vkl190.bpl", dcSystem},
-    {L"vkl200.bpl", dcSystem},  {L"vkl210.bpl", dcSystem},  {L"vkl220.bpl", dcSystem},
-    {L"vkl230.bpl", dcSystem},  {L"vkl240.bpl", dcSystem},  {L"vkl250.bpl", dcSystem},
-    {L"vkl260.bpl", dcSystem},  {L"vkl270.bpl", dcSystem},  {L"vkl280.bpl", dcSystem},
-};
-
-namespace {
-
-// The row shapes of the table; unused fields are 0 or nil.
-constexpr TScriptItem Row(uint16_t type, uint16_t flags, const wchar_t* name, uint32_t code,
-                          int32_t dirCode) {
-    return {type, flags, name, code, dirCode, nullptr, nullptr, 0, 0, nullptr};
-}
-
-// siCopyFiles and siMergeFiles: source name and directory, destination name and directory.
-constexpr TScriptItem Copy(uint16_t type, const wchar_t* name, int32_t dirCode, const wchar_t* dest,
-                           int32_t destDirCode) {
-    return {type, 0, name, 0, dirCode, nullptr, dest, destDirCode, 0, nullptr};
-}
-
-// The 64-bit build of a run-time package with the compiler of the IDE with bit ideBit.
-constexpr TScriptItem Build64(const wchar_t* name, uint32_t ideBit) {
-    return {siCompilePackage, 0, name, ideBit, 0, nullptr, nullptr, 0, 1, nullptr};
-}
-
-// Copy of a built run-time package to its PackageFiles destination.
-constexpr TScriptItem CopyTo(const wchar_t* name, int32_t dirCode, int package) {
-    return {siCopyFileTo, 0, name, 0, dirCode, nullptr, nullptr, 0, 0, &PackageFiles[package]};
-}
-
-}  // namespace
-
-// clang-format off
-const TScriptItem ScriptItems[] = {
-'''
-
-TABLE_TAIL = '''};
-// clang-format on
-
-static_assert(std::size(ScriptItems) == ScriptItemCount, "the install script has 743 rows");
-
-const int ScriptItemRows = ScriptItemCount;
-'''
+def write_rows(name, what, rows):
+    """A rows-only file that script/UScriptItems.cpp includes inside an array's braces."""
+    write_text(out_path("script", name),
+               ["// Generated by resources/payload/generate.py: do not edit.",
+                "// %s, included by script/UScriptItems.cpp." % what] + rows)
 
 
-def write_table(script):
-    path = os.path.join(ROOT, "script", "UScriptItems.cpp")
+def write_text(path, lines):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w", newline="\n") as f:
-        f.write(TABLE_HEAD + "\n".join(script.lines) + "\n" + TABLE_TAIL)
+        f.write("\n".join(lines) + "\n")
+    written.append(os.path.relpath(path, OUT_ROOT).replace(os.sep, "\\"))
 
 
 def main():
+    global OUT_ROOT
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--out", help="write below this folder instead of the source tree")
+    OUT_ROOT = os.path.abspath(parser.parse_args().out or ROOT)
     script = generate()
     write_payload_rc(script)
-    write_table(script)
+    write_rows("UScriptTable.inc", "The rows of the install script, ScriptItems", script.lines)
+    write_rows("UPackageFiles.inc", "The built run-time packages' destinations, PackageFiles",
+               ["    {%s, dcSystem}," % c_string("vkl%s.bpl" % ide.suffix)
+                for ide in PACKAGE_ORDER])
     print("%d rows, %d resources, %d generated files" % (script.rows, len(script.resources),
                                                           len(written)))
 
