@@ -76,18 +76,16 @@ DWORD WaitKeepingWindowsAlive(HANDLE handle, DWORD timeoutMs) {
     }
 }
 
-DWORD RunHidden(const std::wstring& application, const std::wstring& commandLine,
-                const TRunOptions& options, TRunResult& result) {
-    result = TRunResult{};
+DWORD StartProgram(const std::wstring& application, const std::wstring& commandLine,
+                   const TStartOptions& options, KernelHandle& process) {
+    process.reset();
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof(startup);
     startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
-    startup.StartupInfo.wShowWindow = SW_HIDE;
-    DWORD flags = CREATE_NO_WINDOW;
-    // The output file goes to the program as an inheritable duplicate, and the attribute list
-    // names it as the only handle to inherit: a handle this process made inheritable for any
-    // other purpose stays here.
-    KernelHandle output;
+    startup.StartupInfo.wShowWindow = static_cast<WORD>(options.Hidden ? SW_HIDE : SW_SHOWNORMAL);
+    DWORD flags = options.Hidden ? CREATE_NO_WINDOW : 0;
+    // The attribute list names the one handle to inherit: a handle this process made
+    // inheritable for any other purpose stays here.
     std::vector<BYTE> attributeBytes;
     struct AttributeListDeleter {
         void operator()(LPPROC_THREAD_ATTRIBUTE_LIST list) const {
@@ -96,13 +94,8 @@ DWORD RunHidden(const std::wstring& application, const std::wstring& commandLine
     };
     std::unique_ptr<std::remove_pointer_t<LPPROC_THREAD_ATTRIBUTE_LIST>, AttributeListDeleter>
         attributes;
-    HANDLE inherited = nullptr;
-    if (options.Output) {
-        const HANDLE self = GetCurrentProcess();
-        if (!DuplicateHandle(self, options.Output, self, output.put(), 0, TRUE,
-                             DUPLICATE_SAME_ACCESS))
-            return LastErrorOr(ERROR_INVALID_HANDLE);
-        inherited = output.get();
+    HANDLE inherited = options.Inherit;
+    if (inherited) {
         SIZE_T size = 0;
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
         attributeBytes.resize(size);
@@ -114,20 +107,44 @@ DWORD RunHidden(const std::wstring& application, const std::wstring& commandLine
                                        sizeof(inherited), nullptr, nullptr))
             return LastErrorOr(ERROR_INVALID_PARAMETER);
         startup.lpAttributeList = list;
-        startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
-        startup.StartupInfo.hStdOutput = inherited;
-        startup.StartupInfo.hStdError = inherited;
         flags |= EXTENDED_STARTUPINFO_PRESENT;
+        if (options.InheritAsOutput) {
+            startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+            startup.StartupInfo.hStdOutput = inherited;
+            startup.StartupInfo.hStdError = inherited;
+        }
     }
     // CreateProcessW may write into the command line, so it gets a private copy.
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, inherited != nullptr,
-                        flags, nullptr, nullptr, &startup.StartupInfo, &info))
+                        flags, nullptr,
+                        options.Directory.empty() ? nullptr : options.Directory.c_str(),
+                        &startup.StartupInfo, &info))
         return LastErrorOr(ERROR_FILE_NOT_FOUND);
-    const KernelHandle process(info.hProcess);
+    process.reset(info.hProcess);
     const KernelHandle thread(info.hThread);
+    return 0;
+}
+
+DWORD RunHidden(const std::wstring& application, const std::wstring& commandLine,
+                const TRunOptions& options, TRunResult& result) {
+    result = TRunResult{};
+    // The output file goes to the program as an inheritable duplicate.
+    KernelHandle output;
+    TStartOptions start;
+    if (options.Output) {
+        const HANDLE self = GetCurrentProcess();
+        if (!DuplicateHandle(self, options.Output, self, output.put(), 0, TRUE,
+                             DUPLICATE_SAME_ACCESS))
+            return LastErrorOr(ERROR_INVALID_HANDLE);
+        start.Inherit = output.get();
+        start.InheritAsOutput = true;
+    }
+    KernelHandle process;
+    if (const DWORD error = StartProgram(application, commandLine, start, process))
+        return error;
     output.reset();  // the program holds its own copy now
     const DWORD waited = options.KeepWindowsAlive
                              ? WaitKeepingWindowsAlive(process.get(), options.TimeoutMs)

@@ -3,7 +3,25 @@
 
 #include <windows.h>
 
+#include "support/UHandles.h"
+
 #include <string>
+
+// How StartProgram starts a program.
+struct TStartOptions {
+    // No window (SW_HIDE, CREATE_NO_WINDOW); otherwise its window shows as usual.
+    bool Hidden = true;
+    // The program's current directory; empty: this process's.
+    std::wstring Directory;
+    // The only handle the program inherits (it must be inheritable); null: none.
+    HANDLE Inherit = nullptr;
+    // Inherit is also the program's standard output and error.
+    bool InheritAsOutput = false;
+};
+// Starts commandLine with application as the program file (no path search, no tries of an
+// unquoted path's prefixes). Win32 error code; process receives the program's process handle.
+DWORD StartProgram(const std::wstring& application, const std::wstring& commandLine,
+                   const TStartOptions& options, handles::KernelHandle& process);
 
 // How RunHidden waits for the program it starts, and where the program's output goes.
 struct TRunOptions {

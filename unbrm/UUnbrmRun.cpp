@@ -154,62 +154,15 @@ std::wstring CreateUniqueTempDirectory() {
     return {};
 }
 
-// Owns an attribute list that lets a child inherit exactly one handle.
-class TInheritList {
-public:
-    explicit TInheritList(HANDLE handle) : FHandle(handle) {
-        SIZE_T size = 0;
-        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-        FBuffer.resize(size);
-        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FBuffer.data());
-        if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size))
-            return;
-        FList = list;
-        if (!UpdateProcThreadAttribute(FList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &FHandle,
-                                       sizeof(FHandle), nullptr, nullptr)) {
-            DeleteProcThreadAttributeList(FList);
-            FList = nullptr;
-        }
-    }
-    ~TInheritList() {
-        if (FList)
-            DeleteProcThreadAttributeList(FList);
-    }
-    TInheritList(const TInheritList&) = delete;
-    TInheritList& operator=(const TInheritList&) = delete;
-    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return FList; }
-
-private:
-    HANDLE FHandle;
-    std::vector<uint8_t> FBuffer;
-    LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
-};
-
-// Starts the program; with inherit, the child gets that one handle and no other.
+// Starts the program in directory; with inherit, the child gets that one handle and no other.
 bool StartProcess(const std::wstring& application, const std::wstring& commandLine,
-                  const std::wstring& directory, DWORD flags, HANDLE inherit = nullptr) {
-    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(L'\0');
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof(startup);
-    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
-    startup.StartupInfo.wShowWindow =
-        static_cast<WORD>((flags & CREATE_NO_WINDOW) ? SW_HIDE : SW_SHOWNORMAL);
-    const TInheritList inheritList(inherit);
-    if (inherit) {
-        if (!inheritList.get())
-            return false;
-        startup.lpAttributeList = inheritList.get();
-        flags |= EXTENDED_STARTUPINFO_PRESENT;
-    }
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(application.c_str(), mutableLine.data(), nullptr, nullptr,
-                        inherit ? TRUE : FALSE, flags, nullptr, directory.c_str(),
-                        &startup.StartupInfo, &info))
-        return false;
-    KernelHandle process(info.hProcess);
-    KernelHandle thread(info.hThread);
-    return true;
+                  const std::wstring& directory, bool hidden, HANDLE inherit = nullptr) {
+    TStartOptions options;
+    options.Hidden = hidden;
+    options.Directory = directory;
+    options.Inherit = inherit;
+    KernelHandle process;
+    return StartProgram(application, commandLine, options, process) == 0;
 }
 
 // The original: copies the program into a new temporary directory and starts the copy there,
@@ -228,7 +181,7 @@ int StartTemporaryCopy(const TArguments& arguments, TSetupInstanceLock& lock) {
     std::wstring commandLine = Quoted(copy) + L" /R " + std::to_wstring(GetCurrentProcessId()) +
                                L" /L " + std::to_wstring(reinterpret_cast<uintptr_t>(lockHandle));
     commandLine += L" " + Quoted(arguments.LogPath);
-    if (!lockHandle || !StartProcess(copy, commandLine, dir, 0, lockHandle)) {
+    if (!lockHandle || !StartProcess(copy, commandLine, dir, false, lockHandle)) {
         DeleteFileW(copy.c_str());
         RemoveDirectoryW(dir.c_str());
         return ueFailed;
@@ -298,7 +251,7 @@ bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir) {
         !WriteTextFile(batch, script))
         return false;
     const std::wstring cmd = JoinPath(BaseDir(dcSystem), L"cmd.exe");
-    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(batch), temp, CREATE_NO_WINDOW))
+    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(batch), temp, true))
         return true;
     DeleteFileW(batch.c_str());
     return false;
