@@ -237,14 +237,8 @@ bool IsProtectedDirectory(const std::wstring& path) {
     const std::wstring dir = ComparableDirectory(path);
     if (dir.empty())
         return true;
-    // Drive and share roots: "c:" or "\\server\share" with nothing below.
-    if (dir.size() <= 2 || (dir.size() == 3 && dir[1] == L':'))
+    if (IsDriveOrShareRoot(dir))
         return true;
-    if (dir.rfind(L"\\\\", 0) == 0) {
-        const size_t server = dir.find(L'\\', 2);
-        if (server == std::wstring::npos || dir.find(L'\\', server + 1) == std::wstring::npos)
-            return true;
-    }
     for (const std::wstring& guarded : ProtectedDirectories())
         if (IsSameOrBelow(guarded, dir))
             return true;

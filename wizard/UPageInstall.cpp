@@ -74,9 +74,8 @@ std::wstring ProposeDirectory(const std::wstring& prevInstallPath) {
         base = BorlandProducts[index].RootDir;
         if (!base.empty() && base.back() == L'\\')
             base.pop_back();
-        const size_t last = base.rfind(L'\\');
-        if (last != std::wstring::npos)
-            base.erase(last);
+        if (std::wstring parent = DirectoryOf(base); !parent.empty())
+            base = std::move(parent);
         break;
     }
     if (!prevInstallPath.empty())
