@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -58,68 +59,32 @@ inline std::wstring WriteUninstLog(const std::vector<TScriptItem>& items) {
     return InstallDir + L"\\uninst.log";
 }
 
-// Sandbox plus the process-wide installation state, restored after each test.
+// Sandbox plus the process-wide installation state (folder, masks, switches, IDE table and
+// choices), restored after each test. InstallDir is the test's "inst" folder (not created).
 class InstallStateTest : public SandboxTest {
 protected:
     void SetUp() override {
         SandboxTest::SetUp();
-        FInstallDir = InstallDir;
-        FVersions = InstallVersions;
-        FProduct = CurrentProduct;
-        FProductDir = CurrentProductDir;
-        for (int i = 0; i <= BorlandProductCount; ++i)
-            FProducts[i] = {BorlandProducts[i].RootDir, BorlandProducts[i].Exists,
-                            BorlandProducts[i].Selected};
-    }
-    void TearDown() override {
-        InstallDir = FInstallDir;
-        InstallVersions = FVersions;
-        CurrentProduct = FProduct;
-        CurrentProductDir = FProductDir;
-        for (int i = 0; i <= BorlandProductCount; ++i) {
-            BorlandProducts[i].RootDir = FProducts[i].RootDir;
-            BorlandProducts[i].Exists = FProducts[i].Exists;
-            BorlandProducts[i].Selected = FProducts[i].Selected;
-        }
-        SandboxTest::TearDown();
-    }
-
-private:
-    struct SavedProduct {
-        std::wstring RootDir;
-        bool Exists = false;
-        bool Selected = false;
-    };
-    std::wstring FInstallDir;
-    uint32_t FVersions = 0;
-    int FProduct = 0;
-    std::wstring FProductDir;
-    std::array<SavedProduct, BorlandProductCount + 1> FProducts;
-};
-
-// The installation state plus the copy-only switch and the item mask, restored after each
-// test; InstallDir is the test's "inst" directory (not created).
-class ScriptTest : public InstallStateTest {
-protected:
-    void SetUp() override {
-        InstallStateTest::SetUp();
-        FCopyOnly = CopyOnly;
-        FItems = InstallItems;
-        FCustomize = CustomizeItems;
+        std::copy(std::begin(BorlandProducts), std::end(BorlandProducts), FProducts.begin());
+        std::copy(std::begin(InstallChoices), std::end(InstallChoices), FChoices.begin());
         CopyOnly = false;
         InstallVersions = InstallItems = 0;
         InstallDir = TempPath(L"inst");
     }
     void TearDown() override {
-        CopyOnly = FCopyOnly;
-        InstallItems = FItems;
-        CustomizeItems = FCustomize;
-        InstallStateTest::TearDown();
+        std::tie(InstallDir, InstallVersions, InstallItems, CustomizeItems, CopyOnly,
+                 CurrentProduct, CurrentProductDir) = FState;
+        std::copy(FProducts.begin(), FProducts.end(), std::begin(BorlandProducts));
+        std::copy(FChoices.begin(), FChoices.end(), std::begin(InstallChoices));
+        SandboxTest::TearDown();
     }
 
 private:
-    bool FCopyOnly = false;
-    uint32_t FItems = 0, FCustomize = 0;
+    std::tuple<std::wstring, uint32_t, uint32_t, uint32_t, bool, int, std::wstring> FState{
+        InstallDir, InstallVersions, InstallItems,     CustomizeItems,
+        CopyOnly,   CurrentProduct,  CurrentProductDir};
+    std::array<TBorlandProduct, BorlandProductCount + 1> FProducts;
+    std::array<TInstallChoice, InstallChoiceCount> FChoices;
 };
 
 // Runs every item of the table as the progress page does, logs open, and answers the results.

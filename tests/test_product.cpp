@@ -166,7 +166,7 @@ TEST_F(SandboxTest, StringListFilesSplitEveryLineBreakAndWriteAnsiAndUtf16Whole)
     EXPECT_EQ(list.Count(), 0);
 }
 
-TEST(Paths, JoinFindTextAndTheDirectoryCodes) {
+TEST_F(InstallStateTest, JoinFindTextAndTheDirectoryCodes) {
     const wchar_t* const joins[][3] = {{L"C:\\Lib", L"Source", L"C:\\Lib\\Source"},
                                        {L"C:\\Lib\\", L"Source", L"C:\\Lib\\Source"},
                                        {L"C:\\Lib", L"\\Source", L"C:\\Lib\\Source"},
@@ -182,7 +182,6 @@ TEST(Paths, JoinFindTextAndTheDirectoryCodes) {
         EXPECT_EQ(FindText(text, pattern), position) << text << " / " << pattern;
         EXPECT_EQ(FindTextA(ToAnsi(text), ToAnsi(pattern)), position) << text;
     }
-    const std::wstring savedDir = InstallDir, savedRoot = BorlandProducts[12].RootDir;
     InstallDir = L"C:\\Velkora";
     BorlandProducts[12].RootDir = L"C:\\IDE";
     CurrentProductDir = L"RADStudio9";
@@ -205,10 +204,6 @@ TEST(Paths, JoinFindTextAndTheDirectoryCodes) {
         {5, L""}};
     for (const auto& [code, path] : subs)
         EXPECT_EQ(InstallSubDir(code), path) << code;
-    InstallDir = savedDir;
-    BorlandProducts[12].RootDir = savedRoot;
-    CurrentProduct = 0;
-    CurrentProductDir.clear();
 }
 
 TEST_F(SandboxTest, RegistryReadsOnlyRegSzAndTreeDeletionStopsAtAKeyThatHoldsMore) {
@@ -384,28 +379,12 @@ namespace {
 
 const wchar_t* const RecordKey = L"Software\\Brightmoss\\Velkora";
 
-class InstallRecord : public InstallStateTest {
-protected:
-    void SetUp() override {
-        InstallStateTest::SetUp();
-        FCustomize = CustomizeItems;
-        FItems = InstallItems;
-        InstallItems = 0;
-        CustomizeItems = 5;
-    }
-    void TearDown() override {
-        CustomizeItems = FCustomize;
-        InstallItems = FItems;
-        InstallStateTest::TearDown();
-    }
-    uint32_t FCustomize = 0, FItems = 0;
-};
-
 }  // namespace
 
 // Without a record everything reads as a first installation; a record written over an older one
 // replaces each value with its type and reads back as written.
-TEST_F(InstallRecord, WrittenOverAnOlderOneWithItsTypesAndReadBack) {
+TEST_F(InstallStateTest, InstallRecordWrittenOverAnOlderOneWithItsTypesAndReadBack) {
+    CustomizeItems = 5;
     TPrevInstall previous = ReadPrevInstall();
     EXPECT_TRUE(previous.InstallSelected == 0 && previous.InstallItems == 0 &&
                 previous.Version.empty());

@@ -40,7 +40,7 @@ TScriptItem Block(uint16_t type, uint32_t key) {
     return Item(type, nullptr, 0, key, 0);
 }
 
-class Interpreter : public ScriptTest {
+class Interpreter : public InstallStateTest {
 protected:
     std::wstring Inst(const std::wstring& name) const { return InstallDir + L"\\" + name; }
     std::vector<std::wstring> Lines() const { return LogLines(Inst(L"install.log")); }
@@ -58,29 +58,21 @@ TScriptItem Dir(const wchar_t* name, uint16_t flags = sfLogUninstall) {
 
 // Each kind of block with its condition true and false: only the right ones run their items.
 TEST_F(Interpreter, EachBlockRunsItsItemsExactlyWhenItsConditionHolds) {
+    const std::tuple<uint16_t, uint16_t, const wchar_t*, bool> blocks[] = {
+        {siIfVersions, siEndIfVersions, L"v", true},
+        {siIfItems, siEndIfItems, L"i", true},
+        {siIfCustomize, siEndIfCustomize, L"c", true},
+        {siIfNotCustomize, siEndIfNotCustomize, L"n", false}};
     for (const bool holds : {true, false}) {
-        SCOPED_TRACE(holds);
         RemoveTree(InstallDir);
-        InstallVersions = holds ? 0x400 : 0x800;
-        InstallItems = holds ? 0x10 : 0x20;
-        CustomizeItems = holds ? 0x2 : 0x4;
-        const std::vector<TScriptItem> items = {Block(siIfVersions, 0x400),
-                                                Dir(L"v"),
-                                                Block(siEndIfVersions, 0x400),
-                                                Block(siIfItems, 0x10),
-                                                Dir(L"i"),
-                                                Block(siEndIfItems, 0x10),
-                                                Block(siIfCustomize, 0x2),
-                                                Dir(L"c"),
-                                                Block(siEndIfCustomize, 0x2),
-                                                Block(siIfNotCustomize, 0x2),
-                                                Dir(L"n"),
-                                                Block(siEndIfNotCustomize, 0x2),
-                                                Dir(L"after")};
+        InstallVersions = InstallItems = CustomizeItems = holds ? 0x12 : 0x24;
+        std::vector<TScriptItem> items;
+        for (const auto& [open, end, name, runs] : blocks)
+            items.insert(items.end(), {Block(open, 0x2), Dir(name), Block(end, 0x2)});
+        items.push_back(Dir(L"after"));
         EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
-        for (const wchar_t* name : {L"v", L"i", L"c"})
-            EXPECT_EQ(PathExists(Inst(name)), holds) << name;
-        EXPECT_EQ(PathExists(Inst(L"n")), !holds);
+        for (const auto& [open, end, name, runs] : blocks)
+            EXPECT_EQ(PathExists(Inst(name)), runs == holds) << ToAnsi(name) << " " << holds;
         EXPECT_TRUE(PathExists(Inst(L"after")));
     }
 }
