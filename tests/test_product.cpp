@@ -114,6 +114,11 @@ TEST(StringList, FollowsTheLocaleOrderAndTheDuplicatePolicyFindsTheRightEntry) {
     std::sort(stored.begin(), stored.end());
     EXPECT_TRUE(stored == expected) << "Add keeps every string, duplicates too";
 
+    TbrmStringList tiny;  // the empty string sorts first, whatever comes before it
+    for (const wchar_t* s : {L"e", L"d", L"c", L"b", L"a", L""})
+        tiny.Add(s);
+    EXPECT_EQ(Lines(tiny), (std::vector<std::wstring>{L"", L"a", L"b", L"c", L"d", L"e"}));
+
     TbrmStringList run;
     for (const wchar_t* s : {L"a", L"k", L"k", L"k", L"k", L"k", L"k", L"z"})
         run.Insert(run.Count(), s);
@@ -312,8 +317,9 @@ TEST_F(SandboxTest, ExtractResourceFileWritesThePayloadByteForByteOrNothing) {
 
 TEST_F(SandboxTest, RunAndWaitQuotesWaitsAndRunsBatchFilesSafely) {
     const std::wstring fixture = BuildDir() + L"\\tests\\versioned_fixture.exe";
-    const std::wstring tool = TempPath(L"Program Files\\Tool Dir\\fixture.exe");
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"Program Files\\Tool Dir")), 0u);
+    // One blank: an unquoted path would shift the fixture's verb and value pairs.
+    const std::wstring tool = TempPath(L"Program Files\\Tool\\fixture.exe");
+    ASSERT_EQ(CreateDirectoryPath(TempPath(L"Program Files\\Tool")), 0u);
     ASSERT_EQ(CreateDirectoryPath(TempPath(L"Help Dir")), 0u);
     ASSERT_TRUE(CopyFileW(fixture.c_str(), tool.c_str(), FALSE));
     // What an unquoted path would start, and a planted command interpreter.

@@ -1,7 +1,8 @@
-// The interpreter on small tables of its own, each item through its dispatch: blocks, the
-// copy-only rule, the logs; the file items on real files (payload 7 a text file, 20 to 23 one
-// program with the product versions 2.0.0.5, 2.0.0.4, 1.9.9.9 and 2.1.0.0); the package builds
-// with the stand-in tools; the IDE, help and uninstall registration items.
+// The interpreter on small tables of its own, each item through its dispatch:
+// blocks, the copy-only rule, the logs; the file items on real files (payload 7
+// a text file, 20 to 23 one program with the product
+// versions 2.0.0.5, 2.0.0.4, 1.9.9.9 and 2.1.0.0); the package builds with the
+// stand-in tools; the IDE, help and uninstall registration items.
 #include "tests/IdeTestSupport.h"
 
 #include <ostream>
@@ -56,7 +57,8 @@ TScriptItem Dir(const wchar_t* name, uint16_t flags = sfLogUninstall) {
 
 }  // namespace
 
-// Each kind of block with its condition true and false: only the right ones run their items.
+// Each kind of block with its condition true and false: only the right ones run
+// their items.
 TEST_F(Interpreter, EachBlockRunsItsItemsExactlyWhenItsConditionHolds) {
     const std::tuple<uint16_t, uint16_t, const wchar_t*, bool> blocks[] = {
         {siIfVersions, siEndIfVersions, L"v", true},
@@ -81,26 +83,18 @@ TEST_F(Interpreter, ASkipEndsOnlyAtItsOwnEndRowAndNestedOpenersAreNotEvaluated) 
     InstallItems = 0x10;
     const std::wstring present = TempPath(L"present");
     WriteFileBytes(present, "x");
+    // Another key or type does not end the skip; inner openers (a file check
+    // would log) are not evaluated; a block without its end row skips to the end
+    // of the table.
+    // clang-format off
     const std::vector<TScriptItem> items = {
-        Block(siIfItems, 0x1000),
-        Dir(L"a"),
-        Block(siEndIfItems, 0x2000),
-        Dir(L"b"),
-        Block(siEndIfVersions, 0x1000),  // other key, type
-        Block(siIfItems, 0x10),
-        Item(siIfFileExists, present.c_str(), 0, 0x20, 0),  // would log
-        Block(siEndIfFileExists, 0x20),
-        Block(siIfItems, 0x20),
-        Dir(L"c"),
-        Block(siEndIfItems, 0x20),
-        Dir(L"d"),
-        Block(siEndIfItems, 0x10),
-        Block(siEndIfItems, 0x1000),
-        Dir(L"after"),
-        Block(siIfItems, 0x80),
-        Dir(L"e"),
-        Block(siEndIfItems, 0x81),
-        Dir(L"f")};  // no end row
+        Block(siIfItems, 0x1000), Dir(L"a"), Block(siEndIfItems, 0x2000), Dir(L"b"),
+        Block(siEndIfVersions, 0x1000), Block(siIfItems, 0x10),
+        Item(siIfFileExists, present.c_str(), 0, 0x20, 0), Block(siEndIfFileExists, 0x20),
+        Block(siIfItems, 0x20), Dir(L"c"), Block(siEndIfItems, 0x20), Dir(L"d"),
+        Block(siEndIfItems, 0x10), Block(siEndIfItems, 0x1000), Dir(L"after"),
+        Block(siIfItems, 0x80), Dir(L"e"), Block(siEndIfItems, 0x81), Dir(L"f")};
+    // clang-format on
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
     EXPECT_EQ(Lines(), std::vector<std::wstring>{Made(L"after")});
     EXPECT_EQ(Recs(), std::vector<std::wstring>{L"18001:0:3:after"});
@@ -108,7 +102,8 @@ TEST_F(Interpreter, ASkipEndsOnlyAtItsOwnEndRowAndNestedOpenersAreNotEvaluated) 
               (std::vector<std::wstring>{L"after", L"install.log", L"uninst.log"}));
 }
 
-// As the product's table has it: the 64-bit build is skipped without dcc64; both checks log.
+// As the product's table has it: the 64-bit build is skipped without dcc64;
+// both checks log.
 TEST_F(Interpreter, FileExistsLogsItsCheckEitherWayAndSkipsTheBuildWithoutItsCompiler) {
     const std::wstring root = TempPath(L"RAD Studio");
     BorlandProducts[28].RootDir = root;
@@ -116,16 +111,17 @@ TEST_F(Interpreter, FileExistsLogsItsCheckEitherWayAndSkipsTheBuildWithoutItsCom
     WriteFileBytes(root + L"\\bin\\dcc32.exe", "x");
     TScriptItem build64 = Item(siCompilePackage, L"vkl280.dpk", 0, Rad11Bit, 0);
     build64.Platform = 1;
+    // clang-format off
     const std::vector<TScriptItem> items = {
         Item(siSetIde, L"RADStudio22", 0, 28, 0),
-        Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, 0x10000001, 0),
-        Dir(L"ran"),
+        Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, 0x10000001, 0), Dir(L"ran"),
         Block(siEndIfFileExists, 0x10000001),
-        Item(siIfFileExists, L"bin\\dcc64.exe", dcIdeRoot, 0x10000001, 0),
-        build64,
+        Item(siIfFileExists, L"bin\\dcc64.exe", dcIdeRoot, 0x10000001, 0), build64,
         Block(siEndIfFileExists, 0x10000001),
-        Item(0x7777, L"quiet", dcInstall, 5, 0),  // unknown types do nothing, recorded if flagged
+        // Unknown types do nothing and are recorded only when flagged.
+        Item(0x7777, L"quiet", dcInstall, 5, 0),
         Item(0x7777, L"recorded", dcInstall, 5, sfLogUninstall | sfKeepOnPartial)};
+    // clang-format on
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
     EXPECT_EQ(Lines(), (std::vector<std::wstring>{
                            L"Check file: " + root + L"\\bin\\dcc32.exe...Success", Made(L"ran"),
@@ -138,20 +134,19 @@ TEST_F(Interpreter, CopyOnlyRunsFileAndControlItemsButNoIdeItems) {
     InstallItems = 0x10;
     ASSERT_EQ(CreateDirectoryPath(InstallDir), 0u);
     WriteFileBytes(Inst(L"keep.txt"), "x");
+    // Below 0x4000 nothing runs; blocks and the IDE still do; an unbuilt package
+    // is no error.
     const TScriptItem unbuiltCopy{
         siCopyFileTo,    0, L"BDS2006\\vkl2006.bpl", 0, dcInstall, nullptr, nullptr, 0, 0,
         &PackageFiles[3]};
-    const std::vector<TScriptItem> items = {Item(siCheckFile, L"missing.txt", dcInstall),
-                                            Item(siDeleteFile, L"keep.txt", dcInstall),
-                                            Item(siCompilePackage, L"vkl.dpk", 0, 0x400),
-                                            Block(siIfItems, 0x80),
-                                            Dir(L"skipped"),
-                                            Block(siEndIfItems, 0x80),
-                                            Block(siIfItems, 0x10),
-                                            Dir(L"made"),
-                                            Block(siEndIfItems, 0x10),
-                                            Item(siSetIde, L"BDS2006", 0, 11),
-                                            unbuiltCopy};  // an unbuilt package: no error
+    // clang-format off
+    const std::vector<TScriptItem> items = {
+        Item(siCheckFile, L"missing.txt", dcInstall), Item(siDeleteFile, L"keep.txt", dcInstall),
+        Item(siCompilePackage, L"vkl.dpk", 0, 0x400),
+        Block(siIfItems, 0x80), Dir(L"skipped"), Block(siEndIfItems, 0x80),
+        Block(siIfItems, 0x10), Dir(L"made"), Block(siEndIfItems, 0x10),
+        Item(siSetIde, L"BDS2006", 0, 11), unbuiltCopy};
+    // clang-format on
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
     EXPECT_TRUE(FileExists(Inst(L"keep.txt")));
     EXPECT_EQ(Lines(), std::vector<std::wstring>{Made(L"made")});
@@ -193,7 +188,8 @@ TEST_F(Interpreter, AFailedItemLeavesItsLineItsRecordAndItsCountAndRowsOutsideDo
 
 namespace {
 
-// The process's TMP is the test's own, so the payload copies of the version check can be seen.
+// The process's TMP is the test's own, so the payload copies of the version
+// check can be seen.
 class FileItems : public Interpreter {
 protected:
     void SetUp() override {
@@ -261,7 +257,8 @@ TEST_F(FileItems, CreateCheckAndExtractResolveTheirDirCodeAndKeepWhatTheyShould)
 }
 
 TEST_F(FileItems, ExtractIfNewerReplacesOnlyAMissingUnversionedOrOlderFileAndLeavesNoTemp) {
-    WriteFileBytes(Tmp + L"\\unbrm.exe", "planted");  // where a fixed-name copy would go
+    WriteFileBytes(Tmp + L"\\unbrm.exe",
+                   "planted");  // where a fixed-name copy would go
     const std::wstring target = Inst(L"unbrm.exe");
     const FILETIME past{0x12345678, 0x01c00000};
     const std::pair<uint32_t, bool> rows[] = {{0, false},           {TextPayload, false},
@@ -333,7 +330,8 @@ TEST_F(FileItems, CopyDeleteClearAndMergeActOnWhatTheyNameOnly) {
     EXPECT_EQ(Execute(Item(siClearDir, L"Source", dcInstall)), (Outcome{0, clear + L"...Fail"}));
     SetFileAttributesW(Inst(L"Source\\locked.dcu").c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // Merge: new lines once, in sort order, a missing file counts as empty, case matters.
+    // Merge: new lines once, in sort order, a missing file counts as empty, case
+    // matters.
     const TScriptItem merge = TwoPath(siMergeFiles, L"new.als", L"bcb6.als");
     const Outcome merged{0, L"Merging files: " + Inst(L"new.als") + L", " + Inst(L"bcb6.als") +
                                 L"...Success"};
@@ -349,8 +347,9 @@ TEST_F(FileItems, CopyDeleteClearAndMergeActOnWhatTheyNameOnly) {
     }
 }
 
-// A folder of the installation replaced by a link: no item writes or deletes through it (the
-// write fails with the error for a stopped link) and its target keeps exactly what it had.
+// A folder of the installation replaced by a link: no item writes or deletes
+// through it (the write fails with the error for a stopped link) and its target
+// keeps exactly what it had.
 TEST_F(FileItems, NoItemWritesOrDeletesThroughALinkedFolder) {
     const std::wstring outside = TempPath(L"Outside");
     ASSERT_EQ(CreateDirectoryPath(outside + L"\\Design"), 0u);
@@ -450,7 +449,8 @@ TEST_F(Builds, EachBuildRunsItsQuotedToolInTheCurrentDirectoryAndAMissingOneRuns
                 FileExists(Project + L"\\Win64\\vkl280.bpl") &&
                 FileExists(Project + L"\\vkl60.bpl"));
 
-    // Missing tools, a relative RootDir, an undetected IDE, no bit, an IDE without compiler.
+    // Missing tools, a relative RootDir, an undetected IDE, no bit, an IDE
+    // without compiler.
     DeleteFileW((Rad11 + L"\\bin\\dcc64.exe").c_str());
     DeleteFileW((Cb6 + L"\\bin\\make.exe").c_str());
     ASSERT_TRUE(InstallStandinTools(Project, 0, {L"dcc32.exe"}));
@@ -515,8 +515,8 @@ TEST_F(Builds, AFailedBuildLeavesItsOutputBesideTheProjectAndTheCheckNamesIt) {
     EXPECT_EQ(script.FailedItemCount(), 3);
 }
 
-// A tool that never ends holds the run for the (shortened) bound only, leaves that in its log
-// and inherits no handle but its output file.
+// A tool that never ends holds the run for the (shortened) bound only, leaves
+// that in its log and inherits no handle but its output file.
 TEST_F(Builds, ANeverEndingToolHoldsTheRunForTheBoundOnlyAndInheritsNoOtherHandle) {
     constexpr DWORD ShippedBoundMs = 45000, TestBoundMs = 1500;
     EXPECT_EQ(BuildTimeoutMs, ShippedBoundMs);
@@ -542,7 +542,8 @@ TEST_F(Builds, ANeverEndingToolHoldsTheRunForTheBoundOnlyAndInheritsNoOtherHandl
     EXPECT_TRUE(elapsed >= TestBoundMs - 100 && elapsed < TestBoundMs + 10000) << elapsed;
     EXPECT_TRUE(reopened) << "the tool inherited a handle it was not given";
     EXPECT_EQ(log, "Command line: \"" + ToAnsi(Rad11) +
-                       "\\bin\\dcc32.exe\" vkl280.dpk\r\nExit code: none, still running after "
+                       "\\bin\\dcc32.exe\" vkl280.dpk\r\nExit code: none, still "
+                       "running after "
                        "1500 ms\r\n");
 }
 

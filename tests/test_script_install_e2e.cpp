@@ -6,8 +6,6 @@
 #include "tests/MachineSnapshot.h"
 #include "tests/TestIdeMachine.h"
 
-#include <algorithm>
-
 using namespace vktest;
 
 namespace {
@@ -23,35 +21,11 @@ std::wstring Value(HKEY root, const std::wstring& key, const std::wstring& name)
 
 class InstallEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const std::wstring temp = BaseDir(dcTemp), unique = std::to_wstring(GetCurrentProcessId());
-        ASSERT_TRUE(Machine.Create(temp + L"vke2e-" + unique,
-                                   BuildDir() + L"\\fixtures\\standin_tool_0.exe"));
-        Listing = temp + L"vke2e-list-" + unique + L".txt";
-    }
     void TearDown() override {
         SetCurrentDirectoryW(BaseDir(dcTemp).c_str());
         RemoveTree(Machine.Root);
         DeleteFileW(Listing.c_str());
     }
-    // Runs the uninstaller as Windows starts it, silently, and waits until it and its copy have
-    // gone: it hands the work to a copy of itself in the temporary directory, which a batch file
-    // removes once the copy has ended.
-    void Uninstall() {
-        const std::wstring command = Value(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString");
-        const std::wstring exe = Machine.Install + L"\\unbrm.exe";
-        ASSERT_TRUE(command.starts_with(L"\"" + exe + L"\" "));
-        const TSnapshot tempBefore = TempEntries();
-        ChildProcess child;
-        StartProcess(child, exe, L"/S " + command.substr(exe.size() + 3));
-        ASSERT_TRUE(child) << child.StartError;
-        DWORD exitCode = 0;
-        ASSERT_TRUE(child.Wait(30000, exitCode));
-        EXPECT_EQ(exitCode, 0u);
-        EXPECT_TRUE(Eventually(
-            [&] { return !PathExists(Machine.Install) && TempEntries() == tempBefore; }, 60000));
-    }
-    TSnapshot Snapshot() const { return SnapMachine(Machine.Root); }
     // The entries directly in the temporary directory.
     static TSnapshot TempEntries() {
         TSnapshot entries;
@@ -59,16 +33,19 @@ protected:
         SnapFiles(temp.substr(0, temp.find_last_not_of(L'\\') + 1), false, entries);
         return entries;
     }
-    bool Listed() const { return ListedByWine(Listing); }
 
     TIdeMachine Machine;
-    const std::wstring System = BaseDir(dcSystem);
-    std::wstring Listing;  // outside the compared directories
+    const std::wstring Unique = std::to_wstring(GetCurrentProcessId());
+    const std::wstring Listing = BaseDir(dcTemp) + L"vke2e-list-" + Unique + L".txt";
 };
 
+}  // namespace
+
 TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
-    const std::wstring &Install = Machine.Install, &Cb6 = Machine.Cb6;
-    const TSnapshot before = Snapshot();
+    ASSERT_TRUE(Machine.Create(BaseDir(dcTemp) + L"vke2e-" + Unique,
+                               BuildDir() + L"\\fixtures\\standin_tool_0.exe"));
+    const std::wstring &Install = Machine.Install, &Cb6 = Machine.Cb6, System = BaseDir(dcSystem);
+    const TSnapshot before = SnapMachine(Machine.Root);
     ASSERT_GT(before.size(), 100u);
 
     // The 64-bit build of XE10.4 is skipped, not failed: no item reports an error.
@@ -132,7 +109,7 @@ TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
         const std::string als = ReadFileBytes(help + L"als");
         EXPECT_TRUE(als.find("TForm=TForm") != als.npos && als.find("TVkIniStore=") != als.npos);
         EXPECT_TRUE(KeyExists(machine, L"Software\\Brightmoss\\Velkora"));
-        EXPECT_TRUE(Listed());
+        EXPECT_TRUE(ListedByWine(Listing));
     };
     checkRegistration();
 
@@ -143,10 +120,20 @@ TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
     EXPECT_FALSE(PathExists(Install + L"\\Source\\left-over.txt"));
     checkRegistration();
 
-    Uninstall();
+    // The uninstaller as Windows starts it, silently: it and its copy in the temporary folder
+    // (which a batch file removes once the copy has ended) go.
+    const std::wstring command = Value(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString");
+    const std::wstring exe = Install + L"\\unbrm.exe";
+    ASSERT_TRUE(command.starts_with(L"\"" + exe + L"\" "));
+    const TSnapshot tempBefore = TempEntries();
+    ChildProcess child;
+    StartProcess(child, exe, L"/S " + command.substr(exe.size() + 3));
+    DWORD exitCode = 0;
+    ASSERT_TRUE(child && child.Wait(30000, exitCode)) << child.StartError;
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(
+        Eventually([&] { return !PathExists(Install) && TempEntries() == tempBefore; }, 60000));
 
-    EXPECT_EQ(Differences(before, Snapshot()), LeftByDesign(Cb6));
-    EXPECT_FALSE(Listed());
+    EXPECT_EQ(Differences(before, SnapMachine(Machine.Root)), LeftByDesign(Cb6));
+    EXPECT_FALSE(ListedByWine(Listing));
 }
-
-}  // namespace

@@ -338,8 +338,8 @@ TEST_F(Uninstall, LogsAreRejectedWholeOrWalkedForwardBackwardOrPartially) {
     textLength[sound.find("a.pas") - 2] = 4;
     recordLength[sound.size() - 2] = static_cast<char>(0xF0);
     std::vector<TScriptItem> noDir = HeaderItems(), forward = HeaderItems();
-    noDir.erase(noDir.begin() + 3);
-    forward.pop_back();  // the turning mark
+    noDir.erase(noDir.begin() + 4);  // the product key: an incomplete header
+    forward.pop_back();              // the turning mark
     for (auto* items : {&noDir, &forward})
         items->push_back(Item(siExtractFile, L"a.pas", dcInstall)),
             items->push_back(Item(siExtractFile, L"b.pas", dcInstall));
