@@ -1,13 +1,23 @@
-// Helpers for the log and uninstaller tests: a TScript that exposes its log writers, and a
-// fixture that gives each test the shared installation state back as it found it.
+// Helpers for the script and uninstaller tests: a TScript that exposes its log writers, fixtures
+// that give each test the shared installation state back as it found it, and log readers.
 #pragma once
 
+#include "product/UCommandLine.h"
 #include "product/UConst.h"
+#include "product/UFiles.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
+#include "product/URegistry.h"
 #include "product/UProducts.h"
 #include "script/UScript.h"
+#include "script/UUninstLog.h"
+#include "support/UHandles.h"
+#include "support/UText.h"
 #include "tests/TestSupport.h"
 
+#include <algorithm>
 #include <array>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -53,43 +63,100 @@ inline std::wstring WriteUninstLog(const std::vector<TScriptItem>& items) {
     return InstallDir + L"\\uninst.log";
 }
 
-// Sandbox plus the process-wide installation state, restored after each test.
+// Sandbox plus the process-wide installation state (folder, masks, switches, IDE table and
+// choices), restored after each test. InstallDir is the test's "inst" folder (not created).
 class InstallStateTest : public SandboxTest {
 protected:
     void SetUp() override {
         SandboxTest::SetUp();
-        FInstallDir = InstallDir;
-        FVersions = InstallVersions;
-        FProduct = CurrentProduct;
-        FProductDir = CurrentProductDir;
-        for (int i = 0; i <= BorlandProductCount; ++i)
-            FProducts[i] = {BorlandProducts[i].RootDir, BorlandProducts[i].Exists,
-                            BorlandProducts[i].Selected};
+        std::copy(std::begin(BorlandProducts), std::end(BorlandProducts), FProducts.begin());
+        std::copy(std::begin(InstallChoices), std::end(InstallChoices), FChoices.begin());
+        CopyOnly = false;
+        InstallVersions = InstallItems = 0;
+        InstallDir = TempPath(L"inst");
     }
     void TearDown() override {
-        InstallDir = FInstallDir;
-        InstallVersions = FVersions;
-        CurrentProduct = FProduct;
-        CurrentProductDir = FProductDir;
-        for (int i = 0; i <= BorlandProductCount; ++i) {
-            BorlandProducts[i].RootDir = FProducts[i].RootDir;
-            BorlandProducts[i].Exists = FProducts[i].Exists;
-            BorlandProducts[i].Selected = FProducts[i].Selected;
-        }
+        std::tie(InstallDir, InstallVersions, InstallItems, CustomizeItems, CopyOnly,
+                 CurrentProduct, CurrentProductDir) = FState;
+        std::copy(FProducts.begin(), FProducts.end(), std::begin(BorlandProducts));
+        std::copy(FChoices.begin(), FChoices.end(), std::begin(InstallChoices));
         SandboxTest::TearDown();
     }
 
 private:
-    struct SavedProduct {
-        std::wstring RootDir;
-        bool Exists = false;
-        bool Selected = false;
-    };
-    std::wstring FInstallDir;
-    uint32_t FVersions = 0;
-    int FProduct = 0;
-    std::wstring FProductDir;
-    std::array<SavedProduct, BorlandProductCount + 1> FProducts;
+    std::tuple<std::wstring, uint32_t, uint32_t, uint32_t, bool, int, std::wstring> FState{
+        InstallDir, InstallVersions, InstallItems,     CustomizeItems,
+        CopyOnly,   CurrentProduct,  CurrentProductDir};
+    std::array<TBorlandProduct, BorlandProductCount + 1> FProducts;
+    std::array<TInstallChoice, InstallChoiceCount> FChoices;
 };
+
+// Runs every item of the table as the progress page does, logs open, and answers the results.
+inline std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
+    TScript script(items.data(), static_cast<int>(items.size()));
+    std::vector<int> results;
+    script.Start();
+    for (script.SetCurrent(0); script.Current() < script.Count();
+         script.SetCurrent(script.Current() + 1))
+        results.push_back(script.ItemDoScript());
+    script.Stop();
+    return results;
+}
+
+// The install log's lines after its three header lines (UTF-16LE, CR LF each).
+inline std::vector<std::wstring> LogLines(const std::wstring& logPath) {
+    const std::string bytes = ReadFileBytes(logPath);
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start != text.size())
+        lines.push_back(L"<unterminated> " + text.substr(start));
+    return lines.size() < 3 ? std::vector<std::wstring>{L"<no header>"}
+                            : std::vector<std::wstring>(lines.begin() + 3, lines.end());
+}
+
+// Each uninstall record as "type:code:dirCode:text" (type hexadecimal with its flags).
+inline std::vector<std::wstring> Records(const std::wstring& logPath) {
+    const std::string bytes = ReadFileBytes(logPath);
+    const TLogBytes log(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (bytes.compare(0, UninstMagicSize, UninstLogMagic) != 0)
+        return {L"<bad magic>"};
+    std::vector<std::wstring> records;
+    size_t pos = UninstMagicSize;
+    TUninstRecord record;
+    TRecordRead read;
+    while ((read = ReadRecordForward(log, pos, log.size(), record)) == TRecordRead::Ok) {
+        wchar_t head[64];
+        swprintf(head, 64, L"%x:%x:%d:", unsigned(record.Kind), unsigned(record.Code),
+                 int(record.DirCode));
+        records.push_back(head + FromUtf8(std::string(record.Text)));
+    }
+    if (read == TRecordRead::Damaged)
+        records.push_back(L"<damaged>");
+    return records;
+}
+
+// The bytes of the payload resource id, or "<no payload>".
+inline std::string Payload(uint32_t id) {
+    const void* data = nullptr;
+    DWORD size = 0;
+    return FindPayload(static_cast<int>(id), data, size) != 0
+               ? "<no payload>"
+               : std::string(static_cast<const char*>(data), size);
+}
+
+// The names in dir without "." and "..", sorted.
+inline std::vector<std::wstring> DirectoryEntries(const std::wstring& dir) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    handles::FindHandle search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
+    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &entry))
+        if (std::wstring name = entry.cFileName; name != L"." && name != L"..")
+            names.push_back(name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace vktest

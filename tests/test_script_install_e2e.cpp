@@ -6,8 +6,6 @@
 #include "tests/MachineSnapshot.h"
 #include "tests/TestIdeMachine.h"
 
-#include <algorithm>
-
 using namespace vktest;
 
 namespace {
@@ -23,37 +21,11 @@ std::wstring Value(HKEY root, const std::wstring& key, const std::wstring& name)
 
 class InstallEndToEnd : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const std::wstring temp = BaseDir(dcTemp), unique = std::to_wstring(GetCurrentProcessId());
-        ASSERT_TRUE(Machine.Create(temp + L"vke2e-" + unique,
-                                   BuildDir() + L"\\fixtures\\" + StandinTool()));
-        Listing = temp + L"vke2e-list-" + unique + L".txt";
-    }
     void TearDown() override {
         SetCurrentDirectoryW(BaseDir(dcTemp).c_str());
         RemoveTree(Machine.Root);
         DeleteFileW(Listing.c_str());
     }
-    // The IDEs' build tools: the stand-in that builds.
-    virtual std::wstring StandinTool() const { return L"standin_tool_0.exe"; }
-    // Runs the uninstaller as Windows starts it, silently, and waits until it and its copy have
-    // gone: it hands the work to a copy of itself in the temporary directory, which a batch file
-    // removes once the copy has ended.
-    void Uninstall() {
-        const std::wstring command = Value(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString");
-        const std::wstring exe = Machine.Install + L"\\unbrm.exe";
-        ASSERT_TRUE(command.starts_with(L"\"" + exe + L"\" "));
-        const TSnapshot tempBefore = TempEntries();
-        ChildProcess child;
-        StartProcess(child, exe, L"/S " + command.substr(exe.size() + 3));
-        ASSERT_TRUE(child) << child.StartError;
-        DWORD exitCode = 0;
-        ASSERT_TRUE(child.Wait(30000, exitCode));
-        EXPECT_EQ(exitCode, 0u);
-        EXPECT_TRUE(Eventually(
-            [&] { return !PathExists(Machine.Install) && TempEntries() == tempBefore; }, 60000));
-    }
-    TSnapshot Snapshot() const { return SnapMachine(Machine.Root); }
     // The entries directly in the temporary directory.
     static TSnapshot TempEntries() {
         TSnapshot entries;
@@ -61,16 +33,19 @@ protected:
         SnapFiles(temp.substr(0, temp.find_last_not_of(L'\\') + 1), false, entries);
         return entries;
     }
-    bool Listed() const { return ListedByWine(Listing); }
 
     TIdeMachine Machine;
-    const std::wstring System = BaseDir(dcSystem);
-    std::wstring Listing;  // outside the compared directories
+    const std::wstring Unique = std::to_wstring(GetCurrentProcessId());
+    const std::wstring Listing = BaseDir(dcTemp) + L"vke2e-list-" + Unique + L".txt";
 };
 
+}  // namespace
+
 TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
-    const std::wstring &Install = Machine.Install, &Cb6 = Machine.Cb6;
-    const TSnapshot before = Snapshot();
+    ASSERT_TRUE(Machine.Create(BaseDir(dcTemp) + L"vke2e-" + Unique,
+                               BuildDir() + L"\\fixtures\\standin_tool_0.exe"));
+    const std::wstring &Install = Machine.Install, &Cb6 = Machine.Cb6, System = BaseDir(dcSystem);
+    const TSnapshot before = SnapMachine(Machine.Root);
     ASSERT_GT(before.size(), 100u);
 
     // The 64-bit build of XE10.4 is skipped, not failed: no item reports an error.
@@ -134,7 +109,7 @@ TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
         const std::string als = ReadFileBytes(help + L"als");
         EXPECT_TRUE(als.find("TForm=TForm") != als.npos && als.find("TVkIniStore=") != als.npos);
         EXPECT_TRUE(KeyExists(machine, L"Software\\Brightmoss\\Velkora"));
-        EXPECT_TRUE(Listed());
+        EXPECT_TRUE(ListedByWine(Listing));
     };
     checkRegistration();
 
@@ -145,63 +120,20 @@ TEST_F(InstallEndToEnd, InstallTwiceThenTheUninstallerLeavesTheMachineAsItWas) {
     EXPECT_FALSE(PathExists(Install + L"\\Source\\left-over.txt"));
     checkRegistration();
 
-    Uninstall();
+    // The uninstaller as Windows starts it, silently: it and its copy in the temporary folder
+    // (which a batch file removes once the copy has ended) go.
+    const std::wstring command = Value(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString");
+    const std::wstring exe = Install + L"\\unbrm.exe";
+    ASSERT_TRUE(command.starts_with(L"\"" + exe + L"\" "));
+    const TSnapshot tempBefore = TempEntries();
+    ChildProcess child;
+    StartProcess(child, exe, L"/S " + command.substr(exe.size() + 3));
+    DWORD exitCode = 0;
+    ASSERT_TRUE(child && child.Wait(30000, exitCode)) << child.StartError;
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(
+        Eventually([&] { return !PathExists(Install) && TempEntries() == tempBefore; }, 60000));
 
-    EXPECT_EQ(Differences(before, Snapshot()), LeftByDesign(Cb6));
-    EXPECT_FALSE(Listed());
+    EXPECT_EQ(Differences(before, SnapMachine(Machine.Root)), LeftByDesign(Cb6));
+    EXPECT_FALSE(ListedByWine(Listing));
 }
-
-// Build tools that build nothing: every package registration fails visibly, the IDEs list no
-// package that does not exist, and the uninstaller still leaves the machine as it was.
-class UnbuiltInstallEndToEnd : public InstallEndToEnd {
-protected:
-    std::wstring StandinTool() const override { return L"standin_tool_1.exe"; }
-};
-
-TEST_F(UnbuiltInstallEndToEnd, PackagesThatWereNotBuiltAreNeitherListedNorOnTheSearchPath) {
-    const std::wstring& Install = Machine.Install;
-    const TSnapshot before = Snapshot();
-    const std::wstring helpKey = L"Software\\Microsoft\\Windows\\Help";
-    // The undo removes values only: a help key that the first WinHelp value created stays.
-    const bool helpKeyExisted = KeyExists(HKEY_LOCAL_MACHINE, helpKey);
-    const std::vector<std::wstring> errors = Machine.RunInstallation();
-    const std::wstring rad = L"Software\\Embarcadero\\BDS\\";
-    const std::pair<std::wstring, std::wstring> packages[] = {
-        {L"Software\\Borland\\C++Builder\\6.0", L"CBuilder6\\dclvkl60.bpl"},
-        {L"Software\\CodeGear\\BDS\\6.0", L"BDS2009\\dclvkl2009.bpl"},
-        {rad + L"21.0", L"RADStudio21\\Win32\\dclvkl270.bpl"},
-        {rad + L"22.0", L"RADStudio22\\Win32\\dclvkl280.bpl"}};
-    std::wstring ignored;
-    for (const auto& [ideKey, package] : packages) {
-        const std::wstring path = Install + L"\\" + package;
-        // What the progress page shows in its error box: the item's result and log line.
-        const std::wstring shown = L":-5 Registering package: " + path + L"...Fail";
-        EXPECT_EQ(std::count_if(errors.begin(), errors.end(),
-                                [&](const std::wstring& error) { return error.ends_with(shown); }),
-                  1)
-            << ToAnsi(package);
-        EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, ideKey + L"\\Known Packages", path, ignored))
-            << ToAnsi(package);
-    }
-    const std::string logBytes = ReadFileBytes(Install + L"\\install.log");
-    const std::wstring log(reinterpret_cast<const wchar_t*>(logBytes.data()), logBytes.size() / 2);
-    EXPECT_EQ(log.find(L"Registering package: " + Install + L"\\CBuilder6\\dclvkl60.bpl...Success"),
-              std::wstring::npos);
-    EXPECT_NE(log.find(L"Registering package: " + Install + L"\\CBuilder6\\dclvkl60.bpl...Fail"),
-              std::wstring::npos);
-    // No package directory on a search path: only the library's sources.
-    EXPECT_EQ(
-        Value(HKEY_CURRENT_USER, L"Software\\Borland\\C++Builder\\6.0\\Library", L"Search Path"),
-        L"$(BCB)\\Lib;$(BCB)\\Lib\\Obj;" + Install + L"\\Source");
-    EXPECT_EQ(Value(HKEY_CURRENT_USER, L"Software\\CodeGear\\BDS\\6.0\\Library", L"Search Path"),
-              L"$(BDSLIB)\\$(Platform)\\release;$(BDS)\\Imports");
-
-    Uninstall();
-    const std::string cb6Help = ToAnsi(Machine.Cb6 + L"\\Help\\bcb6.");
-    std::set<std::string> expected{"changed " + cb6Help + "als", "removed " + cb6Help + "gid"};
-    if (!helpKeyExisted)
-        expected.insert("added HKLM\\" + ToAnsi(helpKey));
-    EXPECT_EQ(Differences(before, Snapshot()), expected);
-}
-
-}  // namespace
