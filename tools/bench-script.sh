@@ -11,7 +11,7 @@ vk_ensure_prefix
 trap vk_stop_server EXIT
 vk_start_server
 start=$(date +%s%N)
-wine "$RUN_BUILD_DIR/tests/bench_script.exe" </dev/null
+wine "$RUN_BUILD_DIR/bench/bench_script.exe" </dev/null
 end=$(date +%s%N)
 echo "wine process, start to end: $(( (end - start) / 1000000 )) ms"
 
@@ -19,4 +19,4 @@ echo "wine process, start to end: $(( (end - start) / 1000000 )) ms"
 # to the registry and the system directory, so it runs in a fresh copy of the prefix.
 cmake --build "$RUN_BUILD_DIR" --target bench_install >/dev/null
 standin="$(vk_windows_path "$RUN_BUILD_DIR/fixtures/standin_tool_0.exe")"
-"$(dirname "$0")/in-fresh-prefix.sh" "$RUN_BUILD_DIR" "$RUN_BUILD_DIR/tests/bench_install.exe" "$standin"
+"$(dirname "$0")/in-fresh-prefix.sh" "$RUN_BUILD_DIR" "$RUN_BUILD_DIR/bench/bench_install.exe" "$standin"

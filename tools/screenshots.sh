@@ -26,7 +26,7 @@ sleep 1
 out="$VK_ROOT/screenshots"
 mkdir -p "$out"
 rm -f "$out"/page*.bmp "$out"/page*.png
-wine "$RUN_BUILD_DIR/tests/wizard_tour.exe" "$(vk_windows_path "$RUN_BUILD_DIR/setup.exe")" \
+wine "$RUN_BUILD_DIR/wizard_tour.exe" "$(vk_windows_path "$RUN_BUILD_DIR/setup.exe")" \
   "$(vk_windows_path "$out")" 'C:\Velkora Tour' >/dev/null 2>&1 </dev/null || echo "the walk ended early"
 for bmp in "$out"/page*.bmp; do
   [ -e "$bmp" ] || continue

@@ -9,7 +9,7 @@
 #include "script/UScript.h"
 #include "support/UHandles.h"
 #include "support/UbrmStringList.h"
-#include "tests/BenchTiming.h"
+#include "bench/BenchTiming.h"
 
 #include <cstdio>
 #include <string>

@@ -3,7 +3,9 @@
 // removes the first), and of the in-process removal of that second one. Works on the real
 // registry: tools/bench-script.sh runs it in a fresh copy of the test prefix.
 // Usage: bench_install.exe <stand-in build tool>
-#include "tests/BenchTiming.h"
+#include "bench/BenchTiming.h"
+#include "product/UPaths.h"
+#include "product/UProcess.h"
 #include "tests/TestIdeMachine.h"
 #include "uninstall/URemovePrevious.h"
 
