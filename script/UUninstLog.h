@@ -6,6 +6,8 @@
 // little-endian; RecLen = TextLen + 16 lets a reader step backward.
 #pragma once
 
+#include "script/UScriptItems.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -16,7 +18,9 @@ inline constexpr char UninstLogMagic[] = "UNBRM02";  // written without its term
 constexpr size_t UninstMagicSize = 7;
 constexpr size_t UninstRecordOverhead = 16;  // every field but the text
 constexpr size_t UninstMaxTextBytes = 0xFFFF - UninstRecordOverhead;
-constexpr uint32_t ukKeepOnPartial = 0x20000;  // Kind bit: a partial uninstall keeps the record
+// Kind bit: a partial uninstall keeps the record (the item's ifKeepOnPartial in the Kind's high
+// word, where ItemIdOf puts the flags).
+constexpr uint32_t ukKeepOnPartial = uint32_t{ifKeepOnPartial} << 16;
 // An item type of no table row that older logs hold; undone as siModifyHelpFile.
 constexpr uint16_t ukModifyHelpFileAlias = 0x0019;
 
