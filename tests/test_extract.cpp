@@ -1,5 +1,8 @@
-// The extraction run end to end: setup.exe /X started under Wine in a fresh directory, its
-// output compared with the payload files it was built from.
+// The extraction run end to end (setup.exe /X in a fresh directory against the payload files), and
+// what the generated table must agree with in hand-written code: the selection rows, the version.
+#include "product/UFiles.h"
+#include "product/UProducts.h"
+#include "product/UVersion.h"
 #include "script/UScriptItems.h"
 #include "tests/MachineSnapshot.h"
 
@@ -77,4 +80,33 @@ TEST_F(ExtractionRun, WritesExactlyThePayloadTreeWithoutWindowOrRegistryChangeAn
     ASSERT_TRUE(WriteFileBytes(TempPath(L"Source\\VklStore.pas"), "changed"));
     RunExtraction();
     ExpectTheWholePayload();
+}
+
+// Each offered IDE runs one block, opened by the siIfItems of its own selection row.
+TEST(ScriptTable, EachOfferedIdeRunsOneBlockOpenedByItsSelectionRow) {
+    const auto choiceOf = [](int ide) -> const TInstallChoice* {
+        for (const TInstallChoice& choice : InstallChoices)
+            if (choice.Versions == BorlandProducts[ide].InternalId)
+                return &choice;
+        return nullptr;
+    };
+    std::set<int> blocks, offered;
+    for (int row = 1; row < ScriptItemCount; ++row) {
+        const TScriptItem& item = ScriptItems[row];
+        if (item.ItemType != siSetIde || ScriptItems[row - 1].ItemType != siIfItems)
+            continue;
+        const int ide = static_cast<int>(item.Code);
+        ASSERT_TRUE(IsValidProductIndex(ide) && choiceOf(ide)) << row;
+        EXPECT_EQ(ScriptItems[row - 1].Code, choiceOf(ide)->Mask) << row;
+        EXPECT_TRUE(blocks.insert(ide).second) << ide;
+    }
+    for (int ide = 1; ide <= BorlandProductCount; ++ide)
+        if (choiceOf(ide))
+            offered.insert(ide);
+    EXPECT_EQ(blocks, offered);
+    // The extract-if-newer row compares the installed uninstaller's product version with this.
+    DWORD high = 0, low = 0;
+    ASSERT_TRUE(GetFileProductVersion(BuildDir() + L"\\unbrm.exe", high, low));
+    EXPECT_EQ(high, static_cast<DWORD>(MAKELONG(VK_VERSION_MINOR, VK_VERSION_MAJOR)));
+    EXPECT_EQ(low, static_cast<DWORD>(MAKELONG(0, VK_VERSION_RELEASE)));
 }
