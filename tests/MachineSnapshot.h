@@ -1,5 +1,4 @@
-// Snapshots of the machine for the end-to-end runs: registry keys and values, files and
-// directories, compared entry by entry (read without the code under test).
+// Snapshots of registry and files for the end-to-end runs, read without the code under test.
 #pragma once
 
 #include "product/UPaths.h"
@@ -44,8 +43,7 @@ inline void SnapKey(HKEY root, const std::wstring& rootName, const std::wstring&
         SnapKey(root, rootName, path.empty() ? text.data() : path + L"\\" + text.data(), out, skip);
 }
 
-// Every directory and file (with its content) below dir; or, not recursive, only dir's own
-// entries with size and time (for the system's directories).
+// Every directory and file (with content) below dir; not recursive: dir's entries, size and time.
 inline void SnapFiles(const std::wstring& dir, bool recursive, TSnapshot& out) {
     WIN32_FIND_DATAW entry;
     const handles::FindHandle search(FindFirstFileW((dir + L"\\*").c_str(), &entry));
@@ -65,11 +63,8 @@ inline void SnapFiles(const std::wstring& dir, bool recursive, TSnapshot& out) {
     }
 }
 
-// One line per entry "removed", "changed" or "added" from before to after.
-// What an installation may change on a test machine: both registry roots, every file below root
-// (the test IDEs and the installation), and the files directly in the Windows and system folders.
-// Wine registers its display driver under the video key whenever a process first reaches the
-// desktop, which happens at a different moment in each run: that key is Wine's, not ours.
+// Both registry roots, everything below root, the Windows and system folders' own files; not
+// Wine's video key, which it writes whenever a process first reaches the desktop.
 inline TSnapshot SnapMachine(const std::wstring& root) {
     TSnapshot snapshot;
     SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"", snapshot,
@@ -81,8 +76,7 @@ inline TSnapshot SnapMachine(const std::wstring& root) {
     return snapshot;
 }
 
-// Whether the product is in Wine's own list of installed programs; listing is a scratch file
-// outside the compared directories.
+// Whether Wine's list of installed programs names the product; listing: a scratch file.
 inline bool ListedByWine(const std::wstring& listing) {
     const std::wstring system = BaseDir(dcSystem);
     ChildProcess cmd;
@@ -93,12 +87,9 @@ inline bool ListedByWine(const std::wstring& listing) {
     return ReadFileBytes(listing).find("Brightmoss Velkora v4.07") != std::string::npos;
 }
 
-// What an installation with the test IDEs leaves after its uninstall, as the item definitions
-// make it, none of which has an undo record: the run-time packages copied to the system directory
-// (no siCopyFileTo row is logged), the keyword file keeps the merged keywords (siMergeFiles), the
-// IDE's help cache stays deleted (the IDE rebuilds it), BDS 2009 keeps its request to reload its
-// options, and the Windows help key that the first WinHelp value created stays (the undo removes
-// values only). cb6 is C++Builder 6's directory.
+// What the test IDEs' installation leaves after its uninstall, by rows without undo records: the
+// run-time packages in the system folder, the merged keywords, the deleted help cache, BDS 2009's
+// reload request, the Windows help key (the undo removes values only). cb6: C++Builder 6's folder.
 inline std::set<std::string> LeftByDesign(const std::wstring& cb6) {
     const std::string system = "added " + ToAnsi(BaseDir(dcSystem)) + "\\",
                       cb6Help = ToAnsi(cb6 + L"\\Help\\bcb6.");
@@ -112,6 +103,7 @@ inline std::set<std::string> LeftByDesign(const std::wstring& cb6) {
             "added HKLM\\Software\\Microsoft\\Windows\\Help"};
 }
 
+// One line per entry "removed", "changed" or "added" from before to after.
 inline std::set<std::string> Differences(const TSnapshot& before, const TSnapshot& after) {
     std::set<std::string> lines;
     for (const auto& [name, value] : before)

@@ -1,5 +1,9 @@
 #include "tests/TestSupport.h"
 
+#include "product/UProducts.h"
+#include "product/UResourceIds.h"
+#include "wizard/UbrmCheckListBox.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -108,7 +112,7 @@ std::wstring BuildDir() {
     return EnvironmentValue(L"VELKORA_BUILD_DIR");
 }
 
-std::wstring HostPath(const std::wstring& unixPath) {
+static std::wstring HostPath(const std::wstring& unixPath) {
     std::wstring path = L"\\\\?\\unix" + unixPath;
     std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
@@ -180,6 +184,45 @@ std::vector<std::wstring> ChildTexts(HWND dialog) {
     std::vector<std::wstring> texts;
     EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&texts));
     return texts;
+}
+
+bool HasText(HWND box, const std::wstring& text) {
+    return std::ranges::count(ChildTexts(box), text) == 1;
+}
+
+void Click(HWND dialog, int id) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::string ListRows(HWND wizard) {
+    const HWND list = GetDlgItem(wizard, idcProductList);
+    std::string rows;
+    for (LRESULT row = 0; row < SendMessageW(list, LB_GETCOUNT, 0, 0); ++row) {
+        const LRESULT state = SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
+        rows += "ox-#"[(state & csChecked ? 1 : 0) + (state & csDisabled ? 2 : 0)];
+    }
+    return rows;
+}
+
+std::string WalkToReadyPage(HWND wizard, const std::wstring& dir, DWORD timeoutMs) {
+    const auto shown = [&](int id) { return IsWindowVisible(GetDlgItem(wizard, id)) != FALSE; };
+    std::string rows;
+    if (!Eventually([&] { return shown(idcPageText); }, timeoutMs))
+        return "";
+    Click(wizard, idcNext);
+    if (!Eventually([&] { return (rows = ListRows(wizard)).size() == size_t{InstallChoiceCount}; },
+                    timeoutMs))
+        return "";
+    Click(wizard, idcNext);
+    if (!Eventually([&] { return shown(idcDirectoryEdit); }, timeoutMs))
+        return "";
+    SetDlgItemTextW(wizard, idcDirectoryEdit, dir.c_str());
+    Click(wizard, idcNext);
+    return Eventually([&] { return WindowText(GetDlgItem(wizard, idcNext)) == L"Start"; },
+                      timeoutMs)
+               ? rows
+               : "";
 }
 
 bool MakeDirectoryLink(const std::wstring& dir, const std::wstring& name,

@@ -12,9 +12,8 @@
 
 namespace vktest {
 
-// Fresh registry roots (HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER mapped, for this process only,
-// onto scratch keys below the real HKEY_CURRENT_USER\Software\VelkoraTests) and a fresh
-// temporary directory for each test.
+// Per test: both registry roots mapped (this process only) onto fresh scratch keys below the real
+// HKEY_CURRENT_USER\Software\VelkoraTests, and a fresh temporary directory.
 class SandboxTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -27,7 +26,6 @@ private:
     handles::RegKey FScratchMachine, FScratchUser;
 };
 
-// Whole-file helpers on real files.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool PathExists(const std::wstring& path);
@@ -36,12 +34,9 @@ void RemoveTree(const std::wstring& path);
 // True when root\key can be opened (read without the code under test).
 bool KeyExists(HKEY root, const std::wstring& key);
 
-// Windows forms of the build and source directories, from the test environment. The test
-// prefixes map no drive onto the host, so these are paths of Wine's \\?\unix namespace.
+// The build and source directories from the test environment (paths of Wine's \\?\unix).
 std::wstring BuildDir();
 std::wstring SourceDir();
-// A file of the host (Linux) by its absolute path, as a Windows program under Wine reaches it.
-std::wstring HostPath(const std::wstring& unixPath);
 std::wstring EnvironmentValue(const wchar_t* name);
 
 // A started child process; closes its handles when it goes.
@@ -60,9 +55,8 @@ struct ChildProcess {
 void StartProcess(ChildProcess& child, const std::wstring& program, const std::wstring& arguments,
                   const std::wstring& directory = L"");
 
-// Makes dir\name a directory link to target (relative to dir, "/" separated) and waits until
-// Wine shows it as one (a directory reparse point). Only a Unix tool can make a link that Wine
-// shows; false when it did not appear.
+// Makes dir\name a directory link to target ("/" separated) with the Unix ln, the only maker of
+// a link Wine shows; false when no directory reparse point appeared.
 bool MakeDirectoryLink(const std::wstring& dir, const std::wstring& name,
                        const std::wstring& target);
 
@@ -80,13 +74,22 @@ template <typename Condition> bool Eventually(Condition condition, DWORD timeout
 // The caption of the wizard's dialog.
 inline constexpr wchar_t WizardCaption[] = L"Installation Wizard for Velkora v4.07";
 
-// Polls for a top-level window of class and caption (null: any), owned by processId (0: any),
-// up to timeoutMs. Null when none appeared.
+// Polls up to timeoutMs for a top-level window of class and exact caption (null: any) of
+// processId (0: any); null when none appeared.
 HWND WaitForWindow(const wchar_t* className, const wchar_t* caption, DWORD processId,
                    DWORD timeoutMs);
 // Text of a window (works across processes for static controls and buttons).
 std::wstring WindowText(HWND wnd);
 // All window texts of a dialog's children, in z-order.
 std::vector<std::wstring> ChildTexts(HWND dialog);
+// Whether exactly one child of box shows text.
+bool HasText(HWND box, const std::wstring& text);
+// Clicks a dialog's button as the user does (posted: it may open a modal box).
+void Click(HWND dialog, int id);
+// The wizard's list rows: x checked, o unchecked, - disabled, # disabled but checked.
+std::string ListRows(HWND wizard);
+// Walks the wizard of another process from page 1 to the ready page, dir typed on page 3; the
+// selection page's rows as ListRows read them, or "" when a page did not come.
+std::string WalkToReadyPage(HWND wizard, const std::wstring& dir, DWORD timeoutMs);
 
 }  // namespace vktest

@@ -1,8 +1,8 @@
 #include "wizard/UbrmCheckListBox.h"
 
-#include <gtest/gtest.h>
-
 #include "support/UHandles.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
@@ -15,7 +15,6 @@ class CheckListBoxTest : public ::testing::Test {
 protected:
     void SetUp() override {
         InitCheckMetrics();
-        // A plain top-level window as the list boxes' parent: its procedure is the one replaced.
         Parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
                                  nullptr, nullptr);
         ASSERT_NE(Parent, nullptr);
@@ -42,7 +41,7 @@ protected:
     std::vector<std::unique_ptr<TbrmCheckListBox>> Wrappers;
 };
 
-// Counts the item-data writes a two-item list box gets for an index other than 0 and 1.
+// Item-data writes to a two-item list box at another index than 0 and 1.
 int OutOfRangeWrites = 0;
 WNDPROC WrappedProc = nullptr;
 LRESULT CALLBACK CountOutOfRangeWrites(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -53,9 +52,8 @@ LRESULT CALLBACK CountOutOfRangeWrites(HWND wnd, UINT msg, WPARAM wParam, LPARAM
 
 }  // namespace
 
-// An index that names no item reads checked and disabled and never reaches the list box (Windows
-// applies LB_SETITEMDATA at -1 to every item; Wine ignores it, so the writes are counted); a text
-// beyond the 4095 characters of a fixed buffer is read back whole.
+// A bad index reads checked and disabled and never reaches the list box (Windows applies
+// LB_SETITEMDATA at -1 to all items, Wine not: counted); a text beyond 4095 characters reads whole.
 TEST_F(CheckListBoxTest, ItemStateBadIndexesAndLongTexts) {
     TbrmCheckListBox& list = Wrap(NewListBox(100));
     const std::wstring longText(6000, L'x');
@@ -75,12 +73,10 @@ TEST_F(CheckListBoxTest, ItemStateBadIndexesAndLongTexts) {
     EXPECT_FALSE(list.GetEnabled(-1));
     EXPECT_EQ(list.GetItemString(5), L"");
     EXPECT_EQ(list.GetItemString(1), longText);
-    EXPECT_EQ(list.GetCount(), 2);
     EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 0, 0), csChecked);
     EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 1, 0), csDisabled);
 }
 
-// Mouse and keyboard on the second of two items: which sequences toggle it and notify.
 TEST_F(CheckListBoxTest, ClicksSpaceAndDoubleClicksToggleOnlyAnEnabledSelectedItem) {
     const struct {
         const char* Label;
@@ -110,30 +106,29 @@ TEST_F(CheckListBoxTest, ClicksSpaceAndDoubleClicksToggleOnlyAnEnabledSelectedIt
             EXPECT_EQ(sender->GetSelected(), 1) << "notified after the selection moved";
         };
         RECT r{};
-        SendMessageW(list.Handle(), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
+        const HWND box = list.Handle();
+        SendMessageW(box, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
         const LPARAM at = MAKELPARAM(r.left + 40, (r.top + r.bottom) / 2);
         for (const char* input = row.Input; *input; ++input) {
-            if (*input == 'c')
-                SendMessageW(list.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-            if (*input == 'd')
-                SendMessageW(list.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+            if (*input == 'c' || *input == 'd')
+                SendMessageW(box, *input == 'c' ? WM_LBUTTONDOWN : WM_LBUTTONDBLCLK, MK_LBUTTON,
+                             at);
             if (*input == 'c' || *input == 'u')
-                SendMessageW(list.Handle(), WM_LBUTTONUP, 0, at);
+                SendMessageW(box, WM_LBUTTONUP, 0, at);
             if (*input == ' ' || *input == 'x')
-                SendMessageW(list.Handle(), WM_CHAR, static_cast<WPARAM>(*input), 0);
+                SendMessageW(box, WM_CHAR, static_cast<WPARAM>(*input), 0);
         }
         EXPECT_EQ(list.GetChecked(1), row.Checked);
         EXPECT_FALSE(list.GetChecked(0));
         EXPECT_EQ(notified, row.Notified);
         EXPECT_EQ(list.GetSelected(), row.Input[0] == 'c' || row.Preselected ? 1 : -1);
-        const HWND box = list.Handle();
         Wrappers.pop_back();
         DestroyWindow(box);
     }
 }
 
-// The parent's procedure is replaced while any wrapper lives; a thirty-third wrapper is refused,
-// leaves its list alone and its removal touches no other.
+// The parent's procedure is replaced while any wrapper lives; a 33rd wrapper is refused, leaves
+// its list alone and its removal touches no other.
 TEST_F(CheckListBoxTest, TheParentProcedureAndTheThirtyTwoWrappers) {
     for (int i = 0; i < TbrmCLBArray::Capacity; ++i)
         EXPECT_TRUE(Wrap(NewListBox(100 + i)).IsActive());
@@ -151,12 +146,12 @@ TEST_F(CheckListBoxTest, TheParentProcedureAndTheThirtyTwoWrappers) {
     EXPECT_EQ(GetWindowLongPtrW(Parent, GWLP_WNDPROC), ParentProc);
 }
 
-// The list box paints through its parent: a check box per row (ticked when checked), the text,
-// grey when disabled. Painted into a bitmap of one colour and read back pixel by pixel.
+// Painted (through the parent) into a one-colour bitmap, read back by pixel: a box per row, ticked
+// when checked, and the text, grey when disabled.
 TEST_F(CheckListBoxTest, PaintsABoxAndTheTextOfEveryRow) {
     TbrmCheckListBox& list = Wrap(NewListBox(100));
-    for (const wchar_t* text : {L"WWWW", L"WWWW", L"WWWW"})
-        list.Add(text);
+    for (int row = 0; row < 3; ++row)
+        list.Add(L"WWWW");
     list.SetChecked(0, true);
     list.SetEnabled(2, false);
     const int width = 180, height = 60;
@@ -168,32 +163,27 @@ TEST_F(CheckListBoxTest, PaintsABoxAndTheTextOfEveryRow) {
     const handles::MemoryDC dc(CreateCompatibleDC(nullptr));
     ASSERT_TRUE(bitmap && dc);
     const handles::SelectObjectGuard select(dc.get(), bitmap.get());
-    const COLORREF paper = RGB(1, 2, 3);
     std::fill_n(static_cast<DWORD*>(bits), width * height, 0x00010203u);
-    SetBkColor(dc.get(), paper);
+    SetBkColor(dc.get(), RGB(1, 2, 3));
     SendMessageW(list.Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
     GdiFlush();
-    // The colours of a row's pixels left of x (the check box) or from x on (the text).
-    const auto colours = [&](int row, bool box) {
+    // A row's pixels in the box (left of CheckWidth + 2) or in the text.
+    const auto pixels = [&](int row, bool box) {
         RECT r{};
         SendMessageW(list.Handle(), LB_GETITEMRECT, static_cast<WPARAM>(row),
                      reinterpret_cast<LPARAM>(&r));
-        std::set<COLORREF> seen;
-        std::vector<COLORREF> pixels;
+        std::vector<COLORREF> seen;
         for (int y = r.top; y < r.bottom; ++y)
-            for (int x = box ? 0 : CheckWidth + 2; x < (box ? CheckWidth + 2 : width); ++x) {
-                const COLORREF c = GetPixel(dc.get(), x, y);
-                seen.insert(c);
-                pixels.push_back(c);
-            }
-        return std::pair{seen, pixels};
+            for (int x = box ? 0 : CheckWidth + 2; x < (box ? CheckWidth + 2 : width); ++x)
+                seen.push_back(GetPixel(dc.get(), x, y));
+        return seen;
     };
-    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT), shadow = GetSysColor(COLOR_BTNSHADOW);
-    EXPECT_TRUE(colours(0, true).first.count(shadow)) << "the box's frame";
-    EXPECT_NE(colours(0, true).second, colours(1, true).second) << "a tick in the checked box";
+    EXPECT_EQ(std::ranges::count(pixels(0, true), GetSysColor(COLOR_BTNSHADOW)) > 0, true)
+        << "the box's frame";
+    EXPECT_NE(pixels(0, true), pixels(1, true)) << "a tick in the checked box";
     for (int row : {0, 1, 2}) {
-        const std::set<COLORREF> text = colours(row, false).first;
-        EXPECT_GE(text.size(), 2u) << "row " << row << " has text on its background";
-        EXPECT_EQ(text.count(grey), row == 2 ? 1u : 0u) << row;
+        const std::vector<COLORREF> text = pixels(row, false);
+        EXPECT_GE(std::set<COLORREF>(text.begin(), text.end()).size(), 2u) << "text, row " << row;
+        EXPECT_EQ(std::ranges::count(text, GetSysColor(COLOR_GRAYTEXT)) > 0, row == 2) << row;
     }
 }

@@ -1,7 +1,5 @@
-// setup.exe /SILENT as a build server runs it, on a machine with four test IDEs (one below a path
-// with blanks) whose build tools are the stand-ins; then the uninstall entry's quiet command run
-// as a script runs it. setup.exe, unbrm.exe and the tools are processes of their own, so this
-// program runs in a fresh copy of the test prefix and works on its real registry.
+// setup.exe /SILENT as a build server runs it, with four test IDEs and the stand-in tools, then
+// the uninstall entry's quiet command; in a fresh prefix, on its real registry.
 #include "script/UInstallDir.h"
 #include "tests/MachineSnapshot.h"
 #include "tests/TestIdeMachine.h"
@@ -37,20 +35,6 @@ std::wstring Utf16File(const std::wstring& path) {
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
 }
 
-struct TVisibleWindows {
-    DWORD ProcessId;
-    int Count = 0;
-};
-
-BOOL CALLBACK CountVisible(HWND wnd, LPARAM data) {
-    auto* windows = reinterpret_cast<TVisibleWindows*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(wnd, &owner);
-    if (owner == windows->ProcessId && IsWindowVisible(wnd))
-        ++windows->Count;
-    return TRUE;
-}
-
 class SilentInstallEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -78,22 +62,27 @@ protected:
         EXPECT_TRUE(setup) << setup.StartError;
         if (!setup)
             return STILL_ACTIVE;
-        TVisibleWindows windows{setup.Info.dwProcessId};
+        std::pair<DWORD, int> shown{setup.Info.dwProcessId, 0};  // process, its visible windows
+        const auto count = [](HWND wnd, LPARAM data) -> BOOL {
+            auto* shown = reinterpret_cast<std::pair<DWORD, int>*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(wnd, &owner);
+            shown->second += owner == shown->first && IsWindowVisible(wnd);
+            return TRUE;
+        };
         DWORD exitCode = STILL_ACTIVE;
         const ULONGLONG deadline = GetTickCount64() + RunLimitMs;
         while (!setup.Wait(10, exitCode) && GetTickCount64() < deadline)
-            EnumWindows(CountVisible, reinterpret_cast<LPARAM>(&windows));
-        EXPECT_EQ(windows.Count, 0) << "a window was shown: " << ToAnsi(arguments);
+            EnumWindows(count, reinterpret_cast<LPARAM>(&shown));
+        EXPECT_EQ(shown.second, 0) << "a window was shown: " << ToAnsi(arguments);
         EXPECT_NE(exitCode, STILL_ACTIVE) << "setup.exe did not end";
         return exitCode;
     }
     // The result file's lines: the exit code, then the reason.
     std::string Result() const { return ReadFileBytes(ResultFile); }
-
     TSnapshot Snapshot() const { return SnapMachine(Machine.Root); }
     bool Listed() const { return ListedByWine(Listing); }
-    // The uninstall entry's quiet command, run through the command interpreter as a script does;
-    // answers its exit code.
+    // The exit code of the uninstall entry's quiet command run through cmd as a script does.
     DWORD RunQuietUninstall() {
         const std::wstring command = Value(UninstallKey, L"QuietUninstallString");
         ChildProcess cmd;
@@ -146,7 +135,6 @@ TEST_F(SilentInstallEndToEnd, InstallsUpdatesAndIsRemovedByTheQuietUninstallComm
     };
     checkIdes();
 
-    // The uninstall entry, every value.
     const std::wstring exe = L"\"" + Install + L"\\unbrm.exe\"",
                        uninstLog = L"\"" + Install + L"\\uninst.log\"";
     SYSTEMTIME today{};
@@ -184,13 +172,11 @@ TEST_F(SilentInstallEndToEnd, InstallsUpdatesAndIsRemovedByTheQuietUninstallComm
     EXPECT_EQ(Value(ProductKey, L"RootDir"), Install) << "the previous folder is proposed";
     checkIdes();
 
-    // When the quiet command returns, the installation is gone but for the uninstaller's own
-    // file and folder, and those follow within seconds.
+    // The quiet command returns with all gone but the uninstaller's file and folder, which follow.
     EXPECT_EQ(RunQuietUninstall(), 0u);
     std::set<std::string> left = Differences(before, Snapshot());
     left.erase("added " + ToAnsi(Install));
     left.erase("added " + ToAnsi(Install + L"\\unbrm.exe"));
-    // What the item definitions leave by design (see the wizard-run end-to-end test).
     std::set<std::string> expected = LeftByDesign(Machine.Cb6);
     expected.insert(WineShellUsersValue);
     EXPECT_EQ(left, expected);
@@ -198,8 +184,8 @@ TEST_F(SilentInstallEndToEnd, InstallsUpdatesAndIsRemovedByTheQuietUninstallComm
     EXPECT_FALSE(Listed());
 }
 
-// /C with /SILENT copies only: the help is not registered and a package that is not built is
-// no error. Without /C, a compiler that builds nothing makes the installation end with 4.
+// /C /SILENT copies only (no help registered, no package built, no error); without /C, a
+// compiler that builds nothing ends the run with 4.
 TEST_F(SilentInstallEndToEnd, CopyOnlyBuildsNothingAndFailedItemsEndWithFour) {
     const std::wstring& Install = Machine.Install;
     const std::wstring rad = Machine.Root + L"\\Embarcadero\\Studio\\22.0\\bin\\";
@@ -230,11 +216,10 @@ TEST_F(SilentInstallEndToEnd, CopyOnlyBuildsNothingAndFailedItemsEndWithFour) {
     EXPECT_TRUE(Eventually([&] { return !PathExists(Install); }, 20000));
 }
 
-// Exit codes 1, 2, 3 and 5: a command line that cannot be used and each check of the machine end
-// the run before anything changes, and the result file says why.
+// Exit codes 1, 2, 3 and 5: a bad command line and each check of the machine end the run before
+// anything changes, the result file saying why.
 TEST_F(SilentInstallEndToEnd, ABadCommandLineARefusedFolderARunningIdeOrABusyMachineChangeNothing) {
-    // RAD Studio 11's own program, a never-ending stand-in under the IDE's program name, is
-    // started below.
+    // RAD Studio 11's own program: a never-ending stand-in, started below.
     const std::wstring ideProgram = Machine.Root + L"\\Embarcadero\\Studio\\22.0\\bin\\bds.exe";
     ASSERT_TRUE(CopyFileW((BuildDir() + L"\\fixtures\\standin_tool_2.exe").c_str(),
                           ideProgram.c_str(), FALSE));

@@ -76,18 +76,9 @@ protected:
     bool Visible(int id) { return IsWindowVisible(GetDlgItem(Dialog, id)) != FALSE; }
     bool Enabled(int id) { return IsWindowEnabled(GetDlgItem(Dialog, id)) != FALSE; }
     HWND List() { return GetDlgItem(Dialog, idcProductList); }
-    // The selection page's rows: x checked, o unchecked, - disabled, # disabled but checked.
-    std::string Rows() {
-        std::string rows;
-        for (int row = 0; row < SendMessageW(List(), LB_GETCOUNT, 0, 0); ++row) {
-            const LRESULT state = SendMessageW(List(), LB_GETITEMDATA, row, 0);
-            rows += "ox-#"[(state & csChecked ? 1 : 0) + (state & csDisabled ? 2 : 0)];
-        }
-        return rows;
-    }
-    // Clicks Next while a second thread answers the box captioned "Install" that it may open
-    // (the box runs its own modal loop in this thread). The box's texts; empty when none came.
-    std::vector<std::wstring> NextAnsweringBox() {
+    // Sends command while a second thread answers with button the box captioned "Install" that
+    // it may open (a modal loop in this thread); the box's texts, empty when none came.
+    std::vector<std::wstring> AnsweringBox(int command, int button = IDOK) {
         std::vector<std::wstring> texts;
         std::atomic<bool> done = false;
         std::thread answerer([&] {
@@ -100,10 +91,10 @@ protected:
                 10000);
             if (box) {
                 texts = ChildTexts(box);
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
             }
         });
-        Command(idcNext);
+        Command(command);
         done = true;
         answerer.join();
         return texts;
@@ -119,14 +110,12 @@ protected:
 
 }  // namespace
 
-// Pages 1 to 4 forwards and back again, where no command moves the wizard before page 1; then
-// Cancel.
+// Pages 1 to 4 forwards and back (nothing moves before page 1 or past the last); then Cancel.
 TEST_F(WizardTest, NextBackAndCancelWalkThePagesWithTheirTextsAndControls) {
     ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
                                L"ProgramFilesDir", L"C:\\Program Files"));
     Open();
     EXPECT_EQ(WindowText(Dialog), L"Installation Wizard for Velkora v4.07");
-    // Per page its text and its shown controls; the other page controls are hidden.
     const struct {
         const wchar_t* Text;  // null: tested with the selection rules
         std::vector<int> Shown;
@@ -152,9 +141,7 @@ TEST_F(WizardTest, NextBackAndCancelWalkThePagesWithTheirTextsAndControls) {
             Command(idcNext);
         const auto& expected = pages[page - 1];
         EXPECT_EQ(CurrentPage, page);
-        if (expected.Text) {
-            EXPECT_EQ(Text(idcPageText), expected.Text);
-        }
+        EXPECT_EQ(Text(idcPageText), expected.Text ? expected.Text : Text(idcPageText));
         for (int id : {idcPageText, idcProductList, idcCustomize, idcBrowse, idcDirectoryEdit,
                        idcDestinationFrame, idcProgressBar, idcProgressFrame, idcItemText})
             EXPECT_EQ(Visible(id), std::ranges::count(expected.Shown, id) == 1) << id;
@@ -178,20 +165,9 @@ TEST_F(WizardTest, NextBackAndCancelWalkThePagesWithTheirTextsAndControls) {
     EXPECT_EQ(ChangePage(PageCount), 0) << "no page past the last";
     EXPECT_EQ(CurrentPage, 1);
 
-    // Cancel asks; a second thread answers with button (the box runs its own modal loop in this
-    // thread). Whether the question was asked.
     const auto cancel = [this](int button) {
-        std::vector<std::wstring> texts;
-        std::thread answerer([&] {
-            if (HWND box = WaitForWindow(L"#32770", L"Install", GetCurrentProcessId(), 10000)) {
-                texts = ChildTexts(box);
-                PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-            }
-        });
-        Command(IDCANCEL);
-        answerer.join();
-        return std::count(texts.begin(), texts.end(),
-                          L"Are you sure you want to cancel the install?") == 1;
+        return std::ranges::count(AnsweringBox(IDCANCEL, button),
+                                  L"Are you sure you want to cancel the install?") == 1;
     };
     EXPECT_TRUE(cancel(IDNO));
     EXPECT_EQ(WizardResult, -1);
@@ -206,7 +182,7 @@ TEST_F(WizardTest, FirstInstallationChecksDetectedIdesAndNextFollowsTheCheckMark
     Command(idcNext);
     EXPECT_EQ(Text(idcPageText), L"Which versions of Delphi and/or CBuilder will you be installing "
                                  L"Velkora to ?");
-    EXPECT_EQ(Rows(), "x--------------------xx");
+    EXPECT_EQ(ListRows(Dialog), "x--------------------xx");
     Command(idcNext);
     EXPECT_EQ(InstallVersions, 0x8000000u);
     EXPECT_EQ(InstallItems, 0x20000000u | 0x80u | 0x200u);
@@ -223,7 +199,8 @@ TEST_F(WizardTest, FirstInstallationChecksDetectedIdesAndNextFollowsTheCheckMark
     EXPECT_EQ(InstallVersions, 0u);
     EXPECT_EQ(InstallItems, 0x80u);
     Command(idcNext);
-    EXPECT_EQ(Rows(), "o--------------------xo") << "the user's last checks, not the preset";
+    EXPECT_EQ(ListRows(Dialog), "o--------------------xo")
+        << "the user's last checks, not the preset";
 }
 
 TEST_F(WizardTest, APreviousInstallationIsAnnouncedAndItsRowsChecked) {
@@ -239,11 +216,10 @@ TEST_F(WizardTest, APreviousInstallationIsAnnouncedAndItsRowsChecked) {
                                  L"button for update it.");
     // RAD Studio 11 installed but not chosen before, XE10.4 chosen before but gone, C++Builder
     // 5 (row 19) and context help chosen, the demos not.
-    EXPECT_EQ(Rows(), "o------------------x-xo");
+    EXPECT_EQ(ListRows(Dialog), "o------------------x-xo");
 }
 
-// /DIR= and /SELECT= without /SILENT: the pages come up with them; a row whose IDE is missing
-// stays unchecked and disabled.
+// /DIR= and /SELECT= without /SILENT preset the pages; a missing IDE's row stays disabled.
 TEST_F(WizardTest, TheCommandLinePresetsTheListAndTheDirectory) {
     InstallIde(RadStudio11, TempPath(L"Studio\\22.0"));
     std::wstring bad;
@@ -253,14 +229,14 @@ TEST_F(WizardTest, TheCommandLinePresetsTheListAndTheDirectory) {
     SetupOptions.Dir = L"E:\\Build Tools\\Velkora";
     Open();
     Command(idcNext);
-    EXPECT_EQ(Rows(), "x--------------------ox");
+    EXPECT_EQ(ListRows(Dialog), "x--------------------ox");
     Command(idcNext);
     EXPECT_EQ(InstallItems, 0x20000000u | 0x200u);
     EXPECT_EQ(Text(idcDirectoryEdit), L"E:\\Build Tools\\Velkora");
 }
 
-// The window-free rules of the pages: proposals, separators, the error box, the finish page's
-// words, the logo's click guard (ticks given, no waiting) and the folder browser's placement.
+// Window-free rules: proposals, separators, the error text, the finish page's words, the logo's
+// click guard (ticks given) and the folder browser's placement.
 TEST_F(WizardTest, WindowFreeRulesOfThePages) {
     EXPECT_EQ(ProposeDirectory(L""), L"") << "no IDE, no Program Files value";
     ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
@@ -291,12 +267,10 @@ TEST_F(WizardTest, WindowFreeRulesOfThePages) {
                                  L"C:\\Program Files\\Velkora\\install.log");
     EXPECT_EQ(FailureSummary(4).substr(0, 19), L"\r\n\r\n4 items failed.");
 
-    // Clicks at these ticks, one after the other: which open the maker's page.
-    const struct {
-        DWORD Now;
-        bool Accepted;
-    } clicks[] = {{1000, true},        {1400, false},        {1500, false},  {1501, true},
-                  {0xFFFFFF00u, true}, {0xFFFFFFFFu, false}, {0xF0u, false}, {0xF5u, true}};
+    // Clicks at these ticks, in turn: which open the maker's page.
+    const std::pair<DWORD, bool> clicks[] = {
+        {1000, true},        {1400, false},        {1500, false},  {1501, true},
+        {0xFFFFFF00u, true}, {0xFFFFFFFFu, false}, {0xF0u, false}, {0xF5u, true}};
     DWORD last = 0;
     for (const auto& [now, accepted] : clicks)
         EXPECT_EQ(AcceptLogoClick(now, last), accepted) << now;
@@ -310,8 +284,7 @@ TEST_F(WizardTest, WindowFreeRulesOfThePages) {
     EXPECT_EQ(at.y, 368);
 }
 
-// A click beside the maker's name opens nothing; one on it opens its page, a second one at once
-// does not.
+// A click beside the maker's name opens nothing, one on it its page, a second at once nothing.
 TEST_F(WizardTest, TheMakersNameOpensItsPageOncePerClick) {
     int opened = 0;
     const std::function<void()> saved = OpenMakerPage;
@@ -335,9 +308,8 @@ TEST_F(WizardTest, TheMakersNameOpensItsPageOncePerClick) {
     EXPECT_EQ(opened, 1);
 }
 
-// Each folder the installation must not take: Next shows the refusal, captioned "Install", the
-// page stays, and nothing on the disk or in the registry changes. Then a new folder goes on,
-// stored normalised (no trailing separator) and not yet made.
+// Each unusable folder: Next shows its refusal captioned "Install", the page and the text stay,
+// nothing changes on disk or in the registry. A new folder goes on, normalised and not yet made.
 TEST_F(WizardTest, DirectoryPageRefusesUnusableFoldersAndAcceptsANewOne) {
     ASSERT_TRUE(CreateDirectoryW(TempPath(L"Work").c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytes(TempPath(L"Work\\ReadMe.txt"), "the user's own"));
@@ -371,15 +343,14 @@ TEST_F(WizardTest, DirectoryPageRefusesUnusableFoldersAndAcceptsANewOne) {
         SnapKey(HKEY_CURRENT_USER, L"HKCU", L"", machine);
         return machine;
     };
-    // Wine's shell writes its default folder keys on the first look-up into this test's empty
-    // registry roots (the machine's own roots have them): that is done before the snapshot.
+    // Wine's shell writes its folder keys into the empty roots on the first look-up: done first.
     std::wstring ignored;
     CheckInstallDir(profile, ignored);
     const TSnapshot before = snapshot();
     for (const auto& [typed, verdict] : refused) {
         SCOPED_TRACE(ToAnsi(typed));
         SetDlgItemTextW(Dialog, idcDirectoryEdit, typed.c_str());
-        const std::vector<std::wstring> box = NextAnsweringBox();
+        const std::vector<std::wstring> box = AnsweringBox(idcNext);
         EXPECT_EQ(std::ranges::count(box, DirRefusalText(verdict)), 1) << "the refusal, shown";
         EXPECT_EQ(CurrentPage, 3);
         EXPECT_TRUE(Visible(idcDirectoryEdit));
@@ -389,7 +360,7 @@ TEST_F(WizardTest, DirectoryPageRefusesUnusableFoldersAndAcceptsANewOne) {
     EXPECT_FALSE(PathExists(L"C:\\vk;lib"));
 
     SetDlgItemTextW(Dialog, idcDirectoryEdit, (TempPath(L"New") + L"/Velkora\\").c_str());
-    EXPECT_EQ(NextAnsweringBox(), std::vector<std::wstring>{}) << "no box";
+    EXPECT_EQ(AnsweringBox(idcNext), std::vector<std::wstring>{}) << "no box";
     EXPECT_EQ(CurrentPage, 4);
     EXPECT_EQ(InstallDir, TempPath(L"New\\Velkora"));
     EXPECT_FALSE(PathExists(TempPath(L"New")));

@@ -1,14 +1,12 @@
-// setup.exe's wizard on a machine with two test IDEs, RAD Studio 2009 (a compiler that takes a
-// few seconds) and RAD Studio 11 (a compiler that prints to both streams and fails): an IDE
-// program running from RAD Studio 11's folder, the build logs, a window that answers while a
-// build runs, and the finish page's account. It writes the real registry and so runs in a fresh
-// copy of the Wine prefix of its own (tests/CMakeLists.txt).
+// setup.exe's wizard with RAD Studio 2009 (a slow compiler) and RAD Studio 11 (a loud, failing
+// one, its IDE running): Retry/Cancel, build logs, a window that answers, the finish page's count.
+// It writes the real registry, so it runs in a fresh prefix of its own.
 #include "product/UFiles.h"
 #include "product/UProducts.h"
 #include "product/URegistry.h"
+#include "product/UResourceIds.h"
 #include "support/UText.h"
 #include "tests/IdeTestSupport.h"
-#include "product/UResourceIds.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +21,6 @@ constexpr DWORD PageTimeoutMs = 10000;
 constexpr DWORD RunTimeoutMs = 180000;
 // What "answers" means for the driver: a reply within this time while a build runs.
 constexpr UINT AnswerTimeoutMs = 1000;
-
-void Click(HWND dialog, int id) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
 
 bool Visible(HWND dialog, int id) {
     return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE;
@@ -56,7 +49,6 @@ class WizardIdesEndToEnd : public SandboxTest {
 protected:
     void SetUp() override {
         SandboxTest::SetUp();
-        // The registry of this fresh prefix is what setup.exe reads and writes: no mapping.
         RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
         Target = TempPath(L"Program Files\\Velkora");
@@ -64,6 +56,12 @@ protected:
         Rad11 = TempPath(L"Embarcadero\\Studio\\22.0");
         Stop.reset(CreateEventW(nullptr, TRUE, FALSE, L"VelkoraStandinToolStop"));
         ASSERT_TRUE(Stop);
+        ASSERT_TRUE(InstallStandinTools(Rad2009, 4, {L"dcc32.exe"}));
+        ASSERT_TRUE(InstallStandinTools(Rad11, 3, {L"dcc32.exe"}));
+        ASSERT_TRUE(
+            WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[13].RegKey, L"RootDir", Rad2009));
+        ASSERT_TRUE(
+            WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[28].RegKey, L"RootDir", Rad11));
     }
     void TearDown() override {
         SetEvent(Stop.get());
@@ -72,36 +70,13 @@ protected:
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, UninstallKey);
         SandboxTest::TearDown();
     }
-    // Both IDEs: RAD Studio 2009's compiler slow, RAD Studio 11's loud and failing.
-    void MakeIdes() {
-        ASSERT_TRUE(InstallStandinTools(Rad2009, 4, {L"dcc32.exe"}));
-        ASSERT_TRUE(InstallStandinTools(Rad11, 3, {L"dcc32.exe"}));
-        ASSERT_TRUE(
-            WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[13].RegKey, L"RootDir", Rad2009));
-        ASSERT_TRUE(
-            WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[28].RegKey, L"RootDir", Rad11));
-    }
-    // Starts setup.exe and walks it to the ready page, both IDEs chosen.
+    // Setup started to the ready page: both IDEs detected and preselected (rows 15 and 0).
     HWND WalkToReadyPage() {
         StartProcess(Setup, BuildDir() + L"\\setup.exe", L"", TempDir);
-        EXPECT_TRUE(Setup) << Setup.StartError;
-        HWND wizard = WaitForWindow(L"#32770", WizardCaption, Setup.Info.dwProcessId, 30000);
-        if (!wizard)
-            return nullptr;
-        EXPECT_TRUE(Eventually([&] { return Visible(wizard, idcPageText); }, PageTimeoutMs));
-        Click(wizard, idcNext);
-        HWND list = GetDlgItem(wizard, idcProductList);
-        EXPECT_TRUE(
-            Eventually([&] { return SendMessageW(list, LB_GETCOUNT, 0, 0) == 23; }, PageTimeoutMs));
-        // Rows 16 (RAD Studio 2009) and 0 (RAD Studio 11) are detected and preselected.
-        EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 0, 0), 1);
-        EXPECT_EQ(SendMessageW(list, LB_GETITEMDATA, 15, 0), 1);
-        Click(wizard, idcNext);
-        EXPECT_TRUE(Eventually([&] { return Visible(wizard, idcDirectoryEdit); }, PageTimeoutMs));
-        SetDlgItemTextW(wizard, idcDirectoryEdit, Target.c_str());
-        Click(wizard, idcNext);
-        EXPECT_TRUE(Eventually([&] { return WindowText(GetDlgItem(wizard, idcNext)) == L"Start"; },
-                               PageTimeoutMs));
+        HWND wizard = Box(WizardCaption, 30000);
+        EXPECT_EQ(wizard ? vktest::WalkToReadyPage(wizard, Target, PageTimeoutMs).substr(0, 16)
+                         : "",
+                  "x--------------x");
         return wizard;
     }
     HWND Box(const wchar_t* caption, DWORD timeoutMs) const {
@@ -114,7 +89,6 @@ protected:
 };
 
 TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
-    MakeIdes();
     // RAD Studio 11's own program runs (a never-ending stand-in under the IDE's program name).
     const std::wstring ideProgram = Rad11 + L"\\bin\\bds.exe";
     ASSERT_TRUE(CopyFileW(StandinTool(2).c_str(), ideProgram.c_str(), FALSE));
@@ -158,8 +132,7 @@ TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
     // the wizard answers and shows the item's text.
     std::vector<std::wstring> errors;
     bool probed = false, answered = false;
-    std::wstring itemText;
-    HWND cancel = GetDlgItem(wizard, idcCancel);
+    std::wstring itemText, caption;
     const bool finished = Eventually(
         [&] {
             if (HWND error = Box(L"Error", 0)) {
@@ -169,11 +142,10 @@ TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
             }
             if (!probed && !StandinCalls(Rad2009).empty()) {
                 probed = true;
-                std::wstring caption;
                 answered = AnsweredText(wizard, caption) &&
                            AnsweredText(GetDlgItem(wizard, idcItemText), itemText);
             }
-            return WindowText(cancel) == L"Finish";
+            return WindowText(GetDlgItem(wizard, idcCancel)) == L"Finish";
         },
         RunTimeoutMs);
     ASSERT_TRUE(finished);
@@ -189,13 +161,8 @@ TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
     });
     ASSERT_NE(named, errors.end());
     EXPECT_NE(named->find(L"\r\nBuild log: " + log), std::wstring::npos) << ToAnsi(*named);
-    const std::string built = ReadFileBytes(log);
-    for (const std::string& part :
-         {"Command line: \"" + ToAnsi(Rad11) + "\\bin\\dcc32.exe\" vkl280.dpk\r\n",
-          std::string("stand-in output: compiling vkl280.dpk"),
-          std::string("stand-in error: unit VklMissing not found in vkl280.dpk"),
-          std::string("Exit code: 7\r\n")})
-        EXPECT_NE(built.find(part), std::string::npos) << part << " in:\n" << built;
+    EXPECT_NE(ReadFileBytes(log).find("not found in vkl280.dpk\r\nExit code: 7\r\n"),
+              std::string::npos);
     // RAD Studio 2009's slow builds succeeded and left their logs too.
     EXPECT_TRUE(FileExists(Target + L"\\BDS2009\\vkl2009.bpl"));
     EXPECT_NE(ReadFileBytes(Target + L"\\BDS2009\\vkl2009.dpk.log").find("Exit code: 0\r\n"),
