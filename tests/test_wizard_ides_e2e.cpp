@@ -129,10 +129,12 @@ TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
     PostMessageW(box, WM_COMMAND, IDRETRY, 0);
 
     // The run: every error box is read and closed; while RAD Studio 2009's slow compiler runs,
-    // the wizard answers and shows the item's text.
+    // the wizard answers and shows the item's text, and a click on Cancel reaches the wizard
+    // between items (its question is answered No), before any error box's own message loop.
     std::vector<std::wstring> errors;
     bool probed = false, answered = false;
-    std::wstring itemText, caption;
+    bool askedBeforeErrors = false;
+    std::wstring itemText, caption, question;
     const bool finished = Eventually(
         [&] {
             if (HWND error = Box(L"Error", 0)) {
@@ -140,10 +142,19 @@ TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
                 PostMessageW(error, WM_COMMAND, IDOK, 0);
                 Eventually([&] { return !IsWindow(error); }, PageTimeoutMs);
             }
+            if (HWND asked = Box(L"Install", 0)) {
+                question = BoxText(asked);
+                askedBeforeErrors = errors.empty();
+                PostMessageW(asked, WM_COMMAND, IDNO, 0);
+                Eventually([&] { return !IsWindow(asked); }, PageTimeoutMs);
+            }
             if (!probed && !StandinCalls(Rad2009).empty()) {
                 probed = true;
                 answered = AnsweredText(wizard, caption) &&
                            AnsweredText(GetDlgItem(wizard, idcItemText), itemText);
+                const HWND cancel = GetDlgItem(wizard, idcCancel);
+                PostMessageW(cancel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+                PostMessageW(cancel, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
             }
             return WindowText(GetDlgItem(wizard, idcCancel)) == L"Finish";
         },
@@ -152,6 +163,8 @@ TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
     EXPECT_TRUE(probed);
     EXPECT_TRUE(answered) << "the wizard did not answer while a compiler ran";
     EXPECT_EQ(itemText, L"Compiling package");
+    EXPECT_EQ(question, L"Are you sure you want to cancel the install?");
+    EXPECT_TRUE(askedBeforeErrors);
 
     // RAD Studio 11's build failed: its check names the log, which holds the tool's account.
     const std::wstring log = Target + L"\\RADStudio22\\vkl280.dpk.log";
