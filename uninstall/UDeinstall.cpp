@@ -327,7 +327,7 @@ void TDeinstall::ReportStatus(const std::wstring& status) const {
 int TDeinstall::DoDeinstall() {
     if (!FPrepared)
         return 0;
-    // The window learns of the end however the walk ends.
+    // Whoever shows the walk learns of its end however the walk ends.
     struct EndReporter {
         IDeinstallProgress* Progress;
         ~EndReporter() {
