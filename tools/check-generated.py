@@ -8,7 +8,6 @@ Usage: python3 tools/check-generated.py [source tree root]
 """
 
 import filecmp
-import importlib.util
 import os
 import re
 import subprocess
@@ -17,11 +16,10 @@ import tempfile
 
 
 def load_generator(root):
-    path = os.path.join(root, "resources", "payload", "generate.py")
-    spec = importlib.util.spec_from_file_location("generate", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return path, module
+    folder = os.path.join(root, "resources", "payload")
+    sys.path.insert(0, folder)
+    import generate  # noqa: E402  (its folder is only known at run time)
+    return os.path.join(folder, "generate.py"), generate
 
 
 def regenerated_differences(root, generator):

@@ -352,16 +352,22 @@ int RunCopy(const TArguments& arguments) {
     return result;
 }
 
+// Takes the machine's setup lock and loads the log, as every run that removes does first. ueDone
+// when both succeeded; otherwise the exit code of the refusal (busy or rejected log).
+int LockAndLoad(const TArguments& arguments, TSetupInstanceLock& lock, TDeinstall& deinstall) {
+    if (!lock.Acquire())
+        return Busy(arguments);
+    return LoadLog(deinstall, arguments) ? ueDone : ueRejected;
+}
+
 // The scripted removal: the walk in this process, so that the caller's wait ends when the removal
 // is done. Only what is still in use stays a moment longer: this program's file, and with it the
 // installation directory that holds it, which a batch file removes right after the program ends.
 int RunSilently(const TArguments& arguments) {
     TSetupInstanceLock lock;
-    if (!lock.Acquire())
-        return Busy(arguments);
     TDeinstall deinstall;
-    if (!LoadLog(deinstall, arguments))
-        return ueRejected;
+    if (const int refused = LockAndLoad(arguments, lock, deinstall); refused != ueDone)
+        return refused;
     // A current directory inside the installation would keep its folder in use; the help
     // unregistration moves it back there, so it is moved out again after the walk.
     const std::wstring temp = BaseDir(dcTemp);
@@ -378,11 +384,9 @@ int RunSilently(const TArguments& arguments) {
 
 int RunOriginal(const TArguments& arguments) {
     TSetupInstanceLock lock;
-    if (!lock.Acquire())
-        return Busy(arguments);
     TDeinstall deinstall;
-    if (!LoadLog(deinstall, arguments))
-        return ueRejected;
+    if (const int refused = LockAndLoad(arguments, lock, deinstall); refused != ueDone)
+        return refused;
     const TProductTexts texts = ProductTexts(deinstall);
     if (MessageBoxW(nullptr,
                     (L"Do you want to completely remove \"" + texts.Product +
