@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace vktest;
 
 namespace {
@@ -21,10 +23,6 @@ constexpr DWORD PageTimeoutMs = 10000;
 constexpr DWORD RunTimeoutMs = 180000;
 // What "answers" means for the driver: a reply within this time while a build runs.
 constexpr UINT AnswerTimeoutMs = 1000;
-
-bool Visible(HWND dialog, int id) {
-    return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE;
-}
 
 // The text of a window of setup.exe, when it answers within AnswerTimeoutMs.
 bool AnsweredText(HWND wnd, std::wstring& text) {
@@ -56,12 +54,10 @@ protected:
         Rad11 = TempPath(L"Embarcadero\\Studio\\22.0");
         Stop.reset(CreateEventW(nullptr, TRUE, FALSE, L"VelkoraStandinToolStop"));
         ASSERT_TRUE(Stop);
-        ASSERT_TRUE(InstallStandinTools(Rad2009, 4, {L"dcc32.exe"}));
-        ASSERT_TRUE(InstallStandinTools(Rad11, 3, {L"dcc32.exe"}));
-        ASSERT_TRUE(
-            WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[13].RegKey, L"RootDir", Rad2009));
-        ASSERT_TRUE(
-            WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[28].RegKey, L"RootDir", Rad11));
+        for (auto [root, tool, ide] : {std::tuple{Rad2009, 4, 13}, std::tuple{Rad11, 3, 28}})
+            ASSERT_TRUE(
+                InstallStandinTools(root, tool, {L"dcc32.exe"}) &&
+                WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[ide].RegKey, L"RootDir", root));
     }
     void TearDown() override {
         SetEvent(Stop.get());
@@ -109,8 +105,8 @@ TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
     PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(Eventually([&] { return !IsWindow(box); }, PageTimeoutMs));
     EXPECT_EQ(WindowText(GetDlgItem(wizard, idcNext)), L"Start");
-    EXPECT_TRUE(Visible(wizard, idcNext));
-    EXPECT_FALSE(Visible(wizard, idcProgressBar));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(wizard, idcNext)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(wizard, idcProgressBar)));
     EXPECT_FALSE(PathExists(Target));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, ProductKey));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
@@ -132,8 +128,7 @@ TEST_F(WizardIdesEndToEnd, RunningIdeFailingAndSlowBuildsAndTheFinishPage) {
     // the wizard answers and shows the item's text, and a click on Cancel reaches the wizard
     // between items (its question is answered No), before any error box's own message loop.
     std::vector<std::wstring> errors;
-    bool probed = false, answered = false;
-    bool askedBeforeErrors = false;
+    bool probed = false, answered = false, askedBeforeErrors = false;
     std::wstring itemText, caption, question;
     const bool finished = Eventually(
         [&] {
