@@ -1,6 +1,5 @@
 // The interpreter on small tables of its own, each item through its dispatch, on real files and
-// keys (payload 7 a text, 20 to 23 one program of product
-// versions 2.0.0.5, 2.0.0.4, 1.9.9.9, 2.1.0.0).
+// keys (payload 7 a text, 20 to 23 one program of versions 2.0.0.5, 2.0.0.4, 1.9.9.9, 2.1.0.0).
 #include "tests/IdeTestSupport.h"
 
 #include <climits>
@@ -12,44 +11,10 @@ namespace {
 constexpr uint32_t TextPayload = 7, Version2005 = 20, Version2004 = 21, Version1999 = 22,
                    Version2100 = 23, Rad11Bit = 0x8000000, Cb6Bit = 0x80;
 constexpr int AnyError = INT_MIN;  // an expected result that every nonzero one matches
+const std::wstring Bds2006 = L"Software\\Borland\\BDS\\4.0",
+                   Xe2 = L"Software\\Embarcadero\\BDS\\9.0";
 
-TScriptItem Row(uint16_t type, const wchar_t* name, int32_t dirCode, uint32_t code = 0,
-                int32_t platform = 0, const wchar_t* text1 = nullptr,
-                const wchar_t* text2 = nullptr) {
-    return {type, 0, name, code, dirCode, text1, text2, dcInstall, platform, nullptr};
-}
-TScriptItem Block(uint16_t type, uint32_t key) {
-    return Item(type, nullptr, 0, key, 0);
-}
-TScriptItem Dir(const wchar_t* name) {
-    return Item(siCreateDir, name, dcInstall);
-}
-TScriptItem Ide(uint32_t index, const wchar_t* dir) {
-    return Row(siSetIde, dir, 0, index);
-}
-TScriptItem Build(const wchar_t* project, uint32_t code, int32_t platform = 0) {
-    return Row(siCompilePackage, project, 0, code, platform);
-}
-
-// Runs every row as the progress page does, logs open, and answers the results.
-std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
-    TScript script(items.data(), static_cast<int>(items.size()));
-    std::vector<int> results;
-    script.Start();
-    for (int row = 0; row < script.Count(); script.SetCurrent(++row))
-        results.push_back(script.ItemDoScript());
-    script.Stop();
-    return results;
-}
-
-// The bytes of the payload resource id.
-std::string Payload(uint32_t id) {
-    const void* data = nullptr;
-    DWORD size = 0;
-    return FindPayload(static_cast<int>(id), data, size)
-               ? ""
-               : std::string(static_cast<const char*>(data), size);
-}
+using Texts = std::vector<std::wstring>;
 
 struct Step {  // an item and the result and log line it must give ($I InstallDir, $T TempDir)
     TScriptItem Item;
@@ -76,6 +41,23 @@ protected:
             SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
         InstallStateTest::TearDown();
     }
+    static TScriptItem Row(uint16_t type, const wchar_t* name, int32_t dirCode, uint32_t code = 0,
+                           int32_t platform = 0, const wchar_t* text1 = nullptr,
+                           const wchar_t* text2 = nullptr) {
+        return {type, 0, name, code, dirCode, text1, text2, dcInstall, platform, nullptr};
+    }
+    static TScriptItem Block(uint16_t type, uint32_t key) { return Item(type, nullptr, 0, key, 0); }
+    static TScriptItem Dir(const wchar_t* name) { return Item(siCreateDir, name, dcInstall); }
+    static TScriptItem Ide(uint32_t i, const wchar_t* dir) { return Row(siSetIde, dir, 0, i); }
+    static TScriptItem Build(const wchar_t* dpk, uint32_t bit, int32_t platform = 0) {
+        return Row(siCompilePackage, dpk, 0, bit, platform);
+    }
+    static std::string Payload(uint32_t id) {
+        const void* data = nullptr;
+        DWORD size = 0;
+        return FindPayload(int(id), data, size) ? ""
+                                                : std::string(static_cast<const char*>(data), size);
+    }
     std::wstring X(std::wstring text) const {  // $I: InstallDir, $T: TempDir
         for (size_t at; (at = text.find(L"$I")) != text.npos;)
             text.replace(at, 2, InstallDir);
@@ -84,11 +66,23 @@ protected:
         return text;
     }
     std::wstring Inst(const std::wstring& name) const { return InstallDir + L"\\" + name; }
+    std::wstring Made(const std::wstring& name) const {
+        return L"Creating directory: " + Inst(name) + L"...Success";
+    }
     void Put(const std::wstring& path, const std::string& bytes) const {  // makes its folder
         ASSERT_EQ(CreateDirectoryPath(DirectoryOf(X(path))), 0u);
         ASSERT_TRUE(WriteFileBytes(X(path), bytes));
     }
-    // The steps' items run in order in one script, logs closed; answers the script's failures.
+    // Runs the items in one script as the progress page does, logs open; answers the results.
+    static std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
+        TScript script(items.data(), static_cast<int>(items.size()));
+        std::vector<int> results;
+        script.Start();
+        for (int row = 0; row < script.Count(); script.SetCurrent(++row))
+            results.push_back(script.ItemDoScript());
+        return results;
+    }
+    // Runs the steps' items in one script, logs closed; answers its failed item count.
     int Expect(const std::vector<Step>& steps) const {
         std::vector<TScriptItem> items;
         for (const Step& step : steps)
@@ -97,8 +91,8 @@ protected:
         for (int row = 0; row < script.Count(); ++row) {
             script.SetCurrent(row);
             const int result = script.ItemDoScript(), want = steps[row].Result;
-            EXPECT_TRUE(want == AnyError ? result != 0 : result == want) << row << ": " << result;
-            EXPECT_EQ(script.LogString(), X(steps[row].Line)) << row;
+            EXPECT_EQ(want == AnyError && result != 0 ? want : result, want) << "row " << row;
+            EXPECT_EQ(script.LogString(), X(steps[row].Line)) << "row " << row;
         }
         return script.FailedItemCount();
     }
@@ -132,9 +126,6 @@ protected:
     std::wstring Rad11, Cb6, Project;
 };
 
-const std::wstring Bds2006 = L"Software\\Borland\\BDS\\4.0",
-                   Xe2 = L"Software\\Embarcadero\\BDS\\9.0";
-
 class IdeItems : public Interpreter {
 protected:
     static std::wstring Value(const std::wstring& key, const std::wstring& name,
@@ -157,17 +148,15 @@ TEST_F(Interpreter, EachBlockRunsItsItemsExactlyWhenItsConditionHolds) {
         {siIfCustomize, siEndIfCustomize, L"c", 4, true},
         {siIfNotCustomize, siEndIfNotCustomize, L"n", 4, false}};
     for (const bool holds : {true, false}) {
-        RemoveTree(InstallDir);
         std::tie(InstallVersions, InstallItems, CustomizeItems) =
             holds ? std::tuple(1, 2, 4) : std::tuple(6, 5, 3);
-        std::vector<TScriptItem> items;
+        std::vector<Step> steps;
         for (const auto& [open, end, name, key, runs] : blocks)
-            items.insert(items.end(), {Block(open, key), Dir(name), Block(end, key)});
-        items.push_back(Dir(L"after"));
-        EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
-        for (const auto& [open, end, name, key, runs] : blocks)
-            EXPECT_EQ(PathExists(Inst(name)), runs == holds) << ToAnsi(name) << " " << holds;
-        EXPECT_TRUE(PathExists(Inst(L"after")));
+            steps.insert(steps.end(), {{Block(open, key), 0, L""},
+                                       {Dir(name), 0, runs == holds ? Made(name) : L""},
+                                       {Block(end, key), 0, L""}});
+        steps.push_back({Dir(L"after"), 0, Made(L"after")});
+        Expect(steps);
     }
 }
 
@@ -179,68 +168,56 @@ TEST_F(Interpreter, ASkipEndsOnlyAtItsOwnEndRowAndFileChecksLogEitherWay) {
     InstallItems = 0x10;
     BorlandProducts[28].RootDir = TempPath(L"RAD Studio");
     ASSERT_TRUE(InstallStandinTools(TempPath(L"RAD Studio"), 0, {L"dcc32.exe"}));
+    const uint32_t ide = 0x10000001;
     // clang-format off
     const std::vector<TScriptItem> items = {
         Block(siIfItems, 0x1000), Dir(L"a"), Block(siEndIfItems, 0x2000), Dir(L"b"),
         Block(siEndIfVersions, 0x1000), Block(siIfItems, 0x10),
         Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, 0x20, 0), Block(siEndIfFileExists, 0x20),
         Block(siIfItems, 0x20), Dir(L"c"), Block(siEndIfItems, 0x20), Dir(L"d"),
-        Block(siEndIfItems, 0x10), Block(siEndIfItems, 0x1000), Dir(L"after"),
-        Ide(28, L"RADStudio22"), Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, 0x10000001, 0),
-        Dir(L"ran"), Block(siEndIfFileExists, 0x10000001),
-        Item(siIfFileExists, L"bin\\dcc64.exe", dcIdeRoot, 0x10000001, 0),
-        Build(L"vkl280.dpk", Rad11Bit, 1), Block(siEndIfFileExists, 0x10000001),
-        Item(0x7777, L"quiet", dcInstall, 5, 0),
+        Block(siEndIfItems, 0x10), Block(siEndIfItems, 0x1000), Dir(L"after"), Ide(28, L"RAD22"),
+        Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, ide, 0), Dir(L"ran"), Block(siEndIfFileExists, ide),
+        Item(siIfFileExists, L"bin\\dcc64.exe", dcIdeRoot, ide, 0), Build(L"vkl280.dpk", Rad11Bit, 1),
+        Block(siEndIfFileExists, ide), Item(0x7777, L"quiet", dcInstall, 5, 0),
         Item(0x7777, L"recorded", dcInstall, 5, ifLogUninstall | ifKeepOnPartial),
         Block(siIfItems, 0x80), Dir(L"e"), Block(siEndIfItems, 0x81), Dir(L"f")};
     // clang-format on
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
     EXPECT_EQ(Lines(),
-              (std::vector<std::wstring>{X(L"Creating directory: $I\\after...Success"),
-                                         X(L"Check file: $T\\RAD Studio\\bin\\dcc32.exe...Success"),
-                                         X(L"Creating directory: $I\\ran...Success"),
-                                         X(L"Check file: $T\\RAD Studio\\bin\\dcc64.exe...Fail")}));
-    EXPECT_EQ(Recs(), (std::vector<std::wstring>{L"18001:0:3:after", L"18001:0:3:ran",
-                                                 L"37777:5:3:recorded"}));
+              (Texts{Made(L"after"), X(L"Check file: $T\\RAD Studio\\bin\\dcc32.exe...Success"),
+                     Made(L"ran"), X(L"Check file: $T\\RAD Studio\\bin\\dcc64.exe...Fail")}));
+    EXPECT_EQ(Recs(), (Texts{L"18001:0:3:after", L"18001:0:3:ran", L"37777:5:3:recorded"}));
 }
 
 // Below 0x4000 nothing runs; blocks and the IDE still do; a package that was not built is no
-// error to copy (but is when the run builds).
-TEST_F(Interpreter, CopyOnlyRunsFileAndControlItemsButNoIdeItems) {
+// error to copy (but is when the run builds). A failed item leaves its line and its record.
+TEST_F(Interpreter, CopyOnlyRunsFileAndControlItemsButNoIdeItemsAndAFailedItemLeavesItsTrace) {
     CopyOnly = true;
     InstallItems = 0x10;
     Put(L"$I\\keep.txt", "x");
     TScriptItem unbuilt = Row(siCopyFileTo, L"BDS2006\\vkl2006.bpl", dcInstall);
     unbuilt.Dest = &PackageFiles[3];
-    const std::vector<TScriptItem> items = {Item(siCheckFile, L"missing.txt", dcInstall),
-                                            Item(siDeleteFile, L"keep.txt", dcInstall),
-                                            Item(siCompilePackage, L"vkl.dpk", 0, 0x400),
-                                            Block(siIfItems, 0x80),
-                                            Dir(L"skipped"),
-                                            Block(siEndIfItems, 0x80),
-                                            Block(siIfItems, 0x10),
-                                            Dir(L"made"),
-                                            Block(siEndIfItems, 0x10),
-                                            Item(siSetIde, L"BDS2006", 0, 11),
-                                            unbuilt};
-    EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
-    EXPECT_TRUE(FileExists(Inst(L"keep.txt")));
-    EXPECT_EQ(Lines(), std::vector<std::wstring>{X(L"Creating directory: $I\\made...Success")});
-    EXPECT_EQ(Recs(), (std::vector<std::wstring>{L"18001:0:3:made", L"14009:b:0:BDS2006"}));
+    // clang-format off
+    const std::vector<TScriptItem> items = {
+        Item(siCheckFile, L"missing.txt", dcInstall), Item(siDeleteFile, L"keep.txt", dcInstall),
+        Item(siCompilePackage, L"vkl.dpk", 0, 0x400), Block(siIfItems, 0x80), Dir(L"skipped"),
+        Block(siEndIfItems, 0x80), Block(siIfItems, 0x10), Dir(L"made"), Block(siEndIfItems, 0x10),
+        Item(siSetIde, L"BDS2006", 0, 11), unbuilt, Dir(L"keep.txt\\sub")};
+    // clang-format on
+    std::vector<int> results = RunItems(items);
+    const int failed = results.back();
+    results.back() = 0;
+    EXPECT_EQ(results, std::vector<int>(items.size(), 0));
+    EXPECT_EQ(Lines(), (Texts{Made(L"made"), X(L"Creating directory: $I\\keep.txt\\sub...Fail. ") +
+                                                 SystemErrorText(DWORD(failed))}));
+    EXPECT_EQ(Recs(), (Texts{L"18001:0:3:made", L"14009:b:0:BDS2006", L"18001:0:3:keep.txt\\sub"}));
     EXPECT_EQ(CurrentProduct, 11);
     CopyOnly = false;
     EXPECT_EQ(RunItems({unbuilt}), std::vector<int>{ERROR_PATH_NOT_FOUND});
 }
 
-// A failed item leaves its line, its record and its count. The status text is the current item's;
-// rows outside the table keep the shown one and do nothing.
-TEST_F(Interpreter, AFailedItemLeavesItsLineItsRecordAndItsCountAndRowsOutsideDoNothing) {
-    Put(L"$I\\file", "x");
-    const std::vector<int> results = RunItems({Dir(L"file\\sub")});
-    ASSERT_TRUE(results.size() == 1 && results[0] != 0);
-    EXPECT_EQ(Lines(), std::vector<std::wstring>{X(L"Creating directory: $I\\file\\sub...Fail. ") +
-                                                 SystemErrorText(DWORD(results[0]))});
-    EXPECT_EQ(Recs(), std::vector<std::wstring>{L"18001:0:3:file\\sub"});
+// The status text is the current item's; rows outside the table keep the shown one and do nothing.
+TEST_F(Interpreter, TheStatusTextIsTheCurrentItemsAndRowsOutsideDoNothing) {
     const TScriptItem items[] = {Build(L"p.dpk", 0), Dir(L"d"), Row(siExtractFile, L"f", 3, 7)};
     TScript script(items, 3);
     std::wstring shown;
@@ -263,8 +240,7 @@ TEST_F(FileItems, CreateCheckExtractAndRunResolveTheirPathsAndKeepWhatTheyShould
     const int noPayload = ERROR_RESOURCE_NAME_NOT_FOUND;
     // Directory codes outside 1..6 leave the name relative to the current directory.
     // clang-format off
-    Expect({{Dir(L"a\\b"), 0, L"Creating directory: $I\\a\\b...Success"},
-            {Dir(L"a\\b"), 0, L"Creating directory: $I\\a\\b...Success"},
+    Expect({{Dir(L"a\\b"), 0, Made(L"a\\b")}, {Dir(L"a\\b"), 0, Made(L"a\\b")},
             {Row(siCheckFile, L"a\\b", dcInstall), 0, L"Check file: $I\\a\\b...Success"},
             {Row(siCheckFile, L"none.bpl", dcInstall), 1, L"Check file: $I\\none.bpl...Fail"},
             {Row(siCreateDir, L"rel0", 0), 0, L"Creating directory: rel0...Success"},
@@ -276,9 +252,8 @@ TEST_F(FileItems, CreateCheckExtractAndRunResolveTheirPathsAndKeepWhatTheyShould
             {Row(siExtractFileIfAbsent, L"none.txt", dcInstall, 99), noPayload, L"Copying file: $I\\none.txt...Fail"},
             {Row(siExtractFileIfNewer, L"none.txt", dcInstall, 99), noPayload, L"Copying file: $I\\none.txt...Fail"},
             {Row(siExtractFile, L"no\\f.txt", dcInstall, TextPayload), ERROR_PATH_NOT_FOUND, L"Copying file: $I\\no\\f.txt...Fail"},
-            {Row(siSetCurrentDir, L"", dcInstall), 0, L""},
+            {Row(siSetCurrentDir, L"", dcInstall), 0, L""}, {Row(siRunFile, L"missing.exe", 0), AnyError, L""},
             {Row(siRunFile, L"tool.exe", 0), 0, L"Run file: $I\\tool.exe...Success"},
-            {Row(siRunFile, L"missing.exe", 0), AnyError, L""},
             {Row(siSetCurrentDir, L"missing", dcInstall), AnyError, L""}});
     // clang-format on
     EXPECT_TRUE(DirectoryExists(TempPath(L"rel0")) && DirectoryExists(TempPath(L"rel7")));
@@ -287,8 +262,7 @@ TEST_F(FileItems, CreateCheckExtractAndRunResolveTheirPathsAndKeepWhatTheyShould
               Payload(TextPayload) + Payload(TextPayload) + "the user's own");
     EXPECT_TRUE(DeleteFileW(Inst(L"tool.exe").c_str())) << "not waited for";
     EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(InstallDir));
-    EXPECT_EQ(DirectoryEntries(InstallDir),
-              (std::vector<std::wstring>{L"a", L"new.txt", L"own.txt", L"read.txt"}));
+    EXPECT_EQ(DirectoryEntries(InstallDir), (Texts{L"a", L"new.txt", L"own.txt", L"read.txt"}));
 }
 
 TEST_F(FileItems, ExtractIfNewerReplacesOnlyAMissingUnversionedOrOlderFileAndLeavesNoTemp) {
@@ -307,15 +281,15 @@ TEST_F(FileItems, ExtractIfNewerReplacesOnlyAMissingUnversionedOrOlderFileAndLea
                                                  OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &past));
         }
-        Expect({{Row(siExtractFileIfNewer, L"unbrm.exe", dcInstall, Version2005), 0,
-                 kept ? L"Copying file: $I\\unbrm.exe...Already"
-                      : L"Copying file: $I\\unbrm.exe...Success"}});
+        Expect(
+            {{Row(siExtractFileIfNewer, L"unbrm.exe", dcInstall, Version2005), 0,
+              L"Copying file: $I\\unbrm.exe..." + std::wstring(kept ? L"Already" : L"Success")}});
         EXPECT_TRUE(ReadFileBytes(target) == Payload(kept ? installed : Version2005));
         WIN32_FILE_ATTRIBUTE_DATA data{};
         ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data));
         EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &past) == 0, kept) << "rewritten?";
+        EXPECT_EQ(DirectoryEntries(TempPath(L"tmp")), Texts{L"unbrm.exe"});
         EXPECT_EQ(ReadFileBytes(TempPath(L"tmp\\unbrm.exe")), "planted");
-        EXPECT_EQ(DirectoryEntries(TempPath(L"tmp")), std::vector<std::wstring>{L"unbrm.exe"});
     }
 }
 
@@ -328,30 +302,26 @@ TEST_F(FileItems, CopyDeleteClearAndMergeActOnWhatTheyNameOnly) {
     TScriptItem copy = Row(siCopyFileTo, L"vkl.bpl", dcInstall), missing = copy;
     copy.Dest = missing.Dest = &dest;
     missing.Name = L"missing.bpl";
-    // The matches go by their own names into the destination's folder.
+    const TScriptItem clear = Row(siClearDir, L"Source", dcInstall);
+    // The matches go by their own names into the destination's folder; nothing left to delete is
+    // no failure.
     // clang-format off
+    const Step deleteFile{Row(siDeleteFile, L"cache.hlp", dcInstall), 0, L"Deleting file: $I\\cache.hlp...Success"},
+        deleteFiles{Row(siDeleteFiles, L"Source\\*.hpp", dcInstall), 0, L"Deleting files: $I\\Source\\*.hpp...Success"};
     Expect({{copy, 0, L"Copying file: from $I\\vkl.bpl to $T\\tmp\\vkl280.bpl ...Success"},
             {missing, ERROR_FILE_NOT_FOUND, L"Copying file: from $I\\missing.bpl to $T\\tmp\\vkl280.bpl ...Fail"},
             {Row(siCopyFiles, L"Source\\*.hpp", dcInstall, 0, 0, nullptr, L"BDS2006\\ignored.x"), 0,
              L"Copying file: from $I\\Source\\*.hpp to $I\\BDS2006\\ignored.x ...Success"},
             {Row(siCopyFiles, L"Source\\*.hpp", dcInstall, 0, 0, nullptr, L"missing\\"),
              ERROR_PATH_NOT_FOUND, L"Copying file: from $I\\Source\\*.hpp to $I\\missing\\ ...Fail"}});
-    // clang-format on
-    EXPECT_EQ(ReadFileBytes(TempPath(L"tmp\\vkl280.bpl")) + ReadFileBytes(Inst(L"BDS2006\\b.hpp")),
-              "$I\\vkl.bpl$I\\Source\\b.hpp");
-    EXPECT_EQ(DirectoryEntries(Inst(L"BDS2006")), (std::vector<std::wstring>{L"a.hpp", L"b.hpp"}));
+    EXPECT_EQ(ReadFileBytes(TempPath(L"tmp\\vkl280.bpl")) + ReadFileBytes(Inst(L"BDS2006\\b.hpp")), "$I\\vkl.bpl$I\\Source\\b.hpp");
+    EXPECT_EQ(DirectoryEntries(Inst(L"BDS2006")), (Texts{L"a.hpp", L"b.hpp"}));
     Put(L"$I\\Source\\sub.hpp\\inner.hpp", "x");
-    const Step deleteFile{Row(siDeleteFile, L"cache.hlp", dcInstall), 0,
-                          L"Deleting file: $I\\cache.hlp...Success"},
-        deleteFiles{Row(siDeleteFiles, L"Source\\*.hpp", dcInstall), 0,
-                    L"Deleting files: $I\\Source\\*.hpp...Success"};
-    Expect({deleteFile, deleteFiles, deleteFile, deleteFiles});  // nothing left is no failure
-    EXPECT_FALSE(PathExists(Inst(L"cache.hlp")));
-    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), (std::vector<std::wstring>{L"c.pas", L"sub.hpp"}));
-    EXPECT_TRUE(PathExists(Inst(L"Source\\sub.hpp\\inner.hpp")));
-    const TScriptItem clear = Row(siClearDir, L"Source", dcInstall);
+    Expect({deleteFile, deleteFiles, deleteFile, deleteFiles});
+    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), (Texts{L"c.pas", L"sub.hpp"}));
+    EXPECT_TRUE(PathExists(Inst(L"Source\\sub.hpp\\inner.hpp")) && !PathExists(Inst(L"cache.hlp")));
     Expect({{clear, 0, L"Clearing directory: $I\\Source...Success"}});
-    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), std::vector<std::wstring>{});
+    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), Texts{});
     Put(L"$I\\Source\\locked.dcu", "l");
     SetFileAttributesW(Inst(L"Source\\locked.dcu").c_str(), FILE_ATTRIBUTE_READONLY);
     Expect({{clear, 0, L"Clearing directory: $I\\Source...Fail"}});
@@ -361,12 +331,9 @@ TEST_F(FileItems, CopyDeleteClearAndMergeActOnWhatTheyNameOnly) {
     Put(L"$I\\first.als", "b\r\na");
     Put(L"$I\\new.als", "delta\r\nAlpha\nbeta");
     Put(L"$I\\bcb6.als", "alpha\r\ncharlie\r\n");
-    const Step merge{Row(siMergeFiles, L"new.als", dcInstall, 0, 0, nullptr, L"bcb6.als"), 0,
-                     L"Merging files: $I\\new.als, $I\\bcb6.als...Success"};
-    Expect({{Row(siMergeFiles, L"first.als", dcInstall, 0, 0, nullptr, L"made.als"), 0,
-             L"Merging files: $I\\first.als, $I\\made.als...Success"},
-            merge,
-            merge});
+    const Step merge{Row(siMergeFiles, L"new.als", dcInstall, 0, 0, nullptr, L"bcb6.als"), 0, L"Merging files: $I\\new.als, $I\\bcb6.als...Success"};
+    Expect({{Row(siMergeFiles, L"first.als", dcInstall, 0, 0, nullptr, L"made.als"), 0, L"Merging files: $I\\first.als, $I\\made.als...Success"}, merge, merge});
+    // clang-format on
     EXPECT_EQ(ReadFileBytes(Inst(L"made.als")), "a\r\nb\r\n");
     EXPECT_EQ(ReadFileBytes(Inst(L"bcb6.als")), "alpha\r\nAlpha\r\nbeta\r\ncharlie\r\ndelta\r\n");
 }
@@ -390,9 +357,8 @@ TEST_F(FileItems, NoItemWritesOrDeletesThroughALinkedFolder) {
             {Row(siDeleteFiles, L"Source\\*.*", dcInstall), 0, L"Deleting files: $I\\Source\\*.*...Success"},
             {Row(siClearDir, L"Source\\Design", dcInstall), 0, L"Clearing directory: $I\\Source\\Design...Fail"}});
     // clang-format on
-    EXPECT_EQ(DirectoryEntries(TempPath(L"Outside")),
-              (std::vector<std::wstring>{L"Design", L"own.als", L"own.pas"}));
-    EXPECT_EQ(DirectoryEntries(TempPath(L"Outside\\Design")), std::vector<std::wstring>{L"c.pas"});
+    EXPECT_EQ(DirectoryEntries(TempPath(L"Outside")), (Texts{L"Design", L"own.als", L"own.pas"}));
+    EXPECT_EQ(DirectoryEntries(TempPath(L"Outside\\Design")), Texts{L"c.pas"});
     EXPECT_EQ(ReadFileBytes(TempPath(L"Outside\\own.pas")) +
                   ReadFileBytes(TempPath(L"Outside\\own.als")),
               "keep\r\nkeep\r\n");
@@ -402,10 +368,10 @@ TEST_F(Builds, EachBuildRunsItsQuotedToolInTheCurrentDirectoryAndAMissingOneRuns
     ASSERT_TRUE(InstallStandinTools(Rad11, 0, {L"dcc32.exe", L"dcc64.exe"}) &&
                 InstallStandinTools(Cb6, 0, {L"make.exe"}) &&
                 CopyFileW(StandinTool(0).c_str(), TempPath(L"Program.exe").c_str(), FALSE));
-    const wchar_t* const built = L"Compiling package: vkl280.dpk...Success";
+    const std::wstring built = L"Compiling package: vkl280.dpk...Success";
     Expect({{Build(L"vkl280.dpk", Rad11Bit), 0, built},
-            {Build(L"vkl280.dpk", Rad11Bit, 1), 0, built},
-            {Build(L"vkl60.mak", Cb6Bit | Rad11Bit, 1), 0,  // the lowest bit names the IDE
+            {Build(L"vkl280.dpk", Rad11Bit, 1), 0, built},  // the lowest bit names the IDE:
+            {Build(L"vkl60.mak", Cb6Bit | Rad11Bit, 1), 0,
              L"Compiling package: vkl60.mak...Success"}});
     const std::string cwd = ToAnsi(Project) + "|\"", rad = ToAnsi(Rad11);
     EXPECT_EQ(
@@ -424,26 +390,22 @@ TEST_F(Builds, EachBuildRunsItsQuotedToolInTheCurrentDirectoryAndAMissingOneRuns
     ASSERT_TRUE(InstallStandinTools(Project, 0, {L"dcc32.exe"}) &&
                 WriteFileBytes(Rad11 + L"\\bin\\standin.log", ""));
     BorlandProducts[27].RootDir.clear();
-    const wchar_t* const dcc32 = L"Compiling package, cannot find dcc32.exe: vkl280.dpk...Fail";
-    const std::tuple<uint32_t, int32_t, const wchar_t*, const wchar_t*, int, const wchar_t*>
-        rows[] = {{Rad11Bit, 1, nullptr, L"vkl280.dpk", -3,
-                   L"Compiling package, cannot find dcc64.exe: vkl280.dpk...Fail"},
-                  {Cb6Bit, 0, nullptr, L"vkl60.mak", -4,
-                   L"Compiling package, cannot find make.exe: vkl60.mak...Fail"},
-                  {0x4000000, 0, nullptr, L"vkl280.dpk", -3, dcc32},
-                  {Rad11Bit, 0, L".", L"vkl280.dpk", -3, dcc32},
-                  {0, 0, nullptr, L"vkl280.dpk", -1, L""},
-                  {0x10000000, 0, nullptr, L"vkl280.dpk", -2, L""}};
-    for (const auto& [code, platform, root, package, result, line] : rows) {
-        SCOPED_TRACE(testing::Message() << std::hex << code << " " << platform);
+    const std::wstring dcc32 = L"Compiling package, cannot find dcc32.exe: vkl280.dpk...Fail";
+    // clang-format off
+    const std::tuple<const wchar_t*, Step> rows[] = {
+        {nullptr, {Build(L"vkl280.dpk", Rad11Bit, 1), -3, L"Compiling package, cannot find dcc64.exe: vkl280.dpk...Fail"}},
+        {nullptr, {Build(L"vkl60.mak", Cb6Bit), -4, L"Compiling package, cannot find make.exe: vkl60.mak...Fail"}},
+        {nullptr, {Build(L"vkl280.dpk", 0x4000000), -3, dcc32}}, {L".", {Build(L"vkl280.dpk", Rad11Bit), -3, dcc32}},
+        {nullptr, {Build(L"vkl280.dpk", 0), -1, L""}}, {nullptr, {Build(L"vkl280.dpk", 0x10000000), -2, L""}}};
+    // clang-format on
+    for (const auto& [root, step] : rows) {
         BorlandProducts[28].RootDir = root ? root : Rad11;
-        Expect({{Build(package, code, platform), result, line}});
+        Expect({step});
     }
     EXPECT_TRUE(StandinCalls(Rad11).empty() && StandinCalls(Project).empty());
     BorlandProducts[28].RootDir = Rad11;
     ASSERT_TRUE(WriteFileBytes(Rad11 + L"\\bin\\dcc32.exe", "not a program"));
-    // A tool that cannot start answers its Win32 error.
-    Expect({{Build(L"vkl280.dpk", Rad11Bit), AnyError, L""}});
+    Expect({{Build(L"vkl280.dpk", Rad11Bit), AnyError, L""}});  // a tool that cannot start
 }
 
 TEST_F(Builds, AFailedBuildLeavesItsOutputBesideTheProjectAndTheCheckNamesIt) {
@@ -455,18 +417,19 @@ TEST_F(Builds, AFailedBuildLeavesItsOutputBesideTheProjectAndTheCheckNamesIt) {
                                  Build(L"vkl280.dpk", Rad11Bit, 1),
                                  Row(siCheckFile, L"RADStudio22\\Win64\\vkl280.bpl", dcInstall)};
     TScript script(items, 4);
-    for (int row : {0, 1, 2, 3}) {
+    for (int row : {0, 1, 2, 3, 3}) {  // the last check again: after no build it names no log
         script.SetCurrent(row);
         const int result = script.ItemDoScript();
-        if (row % 2 == 0)
+        if (row % 2 == 0) {
             EXPECT_EQ(script.LogString() + std::to_wstring(result),
                       L"Compiling package: vkl280.dpk...Success0");
-        else
-            EXPECT_EQ(script.ItemErrorText(result),
-                      L"Error in ScriptItem=" + std::to_wstring(row) +
-                          L", ErrorCode=1h ScriptItemId=13 with text\r\nCheck file: " +
-                          X(row == 1 ? L"$I\\RADStudio22\\Win32" : L"$I\\RADStudio22\\Win64") +
-                          L"\\vkl280.bpl...Fail\r\nBuild log: " + log);
+            continue;
+        }
+        EXPECT_EQ(script.ItemErrorText(result),
+                  L"Error in ScriptItem=" + std::to_wstring(row) +
+                      L", ErrorCode=1h ScriptItemId=13 with text\r\nCheck file: " + Project +
+                      (row == 1 ? L"\\Win32" : L"\\Win64") + L"\\vkl280.bpl...Fail" +
+                      (script.FailedItemCount() < 3 ? L"\r\nBuild log: " + log : L""));
     }
     const std::string rad = ToAnsi(Rad11);
     const std::string output = "stand-in output: compiling vkl280.dpk\r\n"
@@ -475,9 +438,6 @@ TEST_F(Builds, AFailedBuildLeavesItsOutputBesideTheProjectAndTheCheckNamesIt) {
     EXPECT_EQ(ReadFileBytes(log), "Command line: \"" + rad + "\\bin\\dcc32.exe\" vkl280.dpk\r\n" +
                                       output + "Command line: \"" + rad +
                                       "\\bin\\dcc64.exe\" vkl280.dpk\r\n" + output);
-    EXPECT_EQ(script.ItemDoScript(), 1);
-    EXPECT_EQ(script.ItemErrorText(1).find(L"Build log"), std::wstring::npos)
-        << "a check after no build names no log";
     EXPECT_EQ(script.FailedItemCount(), 3);
 }
 
@@ -500,13 +460,13 @@ TEST_F(Builds, ANeverEndingToolHoldsTheRunForTheBoundOnlyAndInheritsNoOtherHandl
     lock.reset();
     handles::FileHandle reopened(CreateFileW(locked.c_str(), GENERIC_WRITE, 0, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const std::string log = ReadFileBytes(Project + L"\\vkl280.dpk.log");
     SetEvent(stop.get());
     EXPECT_TRUE(elapsed >= TestBoundMs - 100 && elapsed < TestBoundMs + 10000) << elapsed;
     EXPECT_TRUE(reopened) << "the tool inherited a handle it was not given";
-    EXPECT_EQ(log, "Command line: \"" + ToAnsi(Rad11) +
-                       "\\bin\\dcc32.exe\" vkl280.dpk\r\nExit code: none, still running after "
-                       "1500 ms\r\n");
+    EXPECT_EQ(
+        ReadFileBytes(Project + L"\\vkl280.dpk.log"),
+        "Command line: \"" + ToAnsi(Rad11) +
+            "\\bin\\dcc32.exe\" vkl280.dpk\r\nExit code: none, still running after 1500 ms\r\n");
 }
 
 TEST_F(IdeItems, RegisterPackageListsABuiltPackageAndAddsItsFolderOnce) {
@@ -521,12 +481,11 @@ TEST_F(IdeItems, RegisterPackageListsABuiltPackageAndAddsItsFolderOnce) {
     Expect({{Ide(11, L"BDS2006"), 0, L""}, {reg, -5, registered + L"Fail"}});
     EXPECT_EQ(Value(known, package) + Value(lib, L"Search Path"), L"<none>$(BDS)\\Lib");
     Put(package, "package");
+    // clang-format off
     const std::tuple<std::wstring, std::wstring, const wchar_t*> rows[] = {
-        {L"$(BDS)\\Lib", L"$(BDS)\\Lib;" + dir, L"...Success"},
-        {L"$(BDS)\\Lib;" + dir, L"$(BDS)\\Lib;" + dir, L"...Already"},
-        {L"", dir, L"...Success"},
-        {L"C:\\A;", L"C:\\A;" + dir, L"...Success"},
-        {lower, lower, L"...Already"}};
+        {L"$(BDS)\\Lib", L"$(BDS)\\Lib;" + dir, L"...Success"}, {L"$(BDS)\\Lib;" + dir, L"$(BDS)\\Lib;" + dir, L"...Already"},
+        {L"", dir, L"...Success"}, {L"C:\\A;", L"C:\\A;" + dir, L"...Success"}, {lower, lower, L"...Already"}};
+    // clang-format on
     for (const auto& [before, after, outcome] : rows) {
         Set(lib, L"Search Path", before);
         Expect({{reg, 0, added + outcome}});
@@ -534,8 +493,7 @@ TEST_F(IdeItems, RegisterPackageListsABuiltPackageAndAddsItsFolderOnce) {
     }
     EXPECT_EQ(Value(known, package), L"Standard Edition of Velkora v4.07");
     ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, lib.c_str()), ERROR_SUCCESS);
-    // Still listed; the missing value is not created.
-    Expect({{reg, -2, registered + L"Success"}});
+    Expect({{reg, -2, registered + L"Success"}});  // still listed; the missing value not created
     EXPECT_EQ(Value(lib, L"Search Path"), L"<none>");
     // Only BDS 2007 to 2010 are told to reload their options.
     for (uint32_t index : {11, 12, 14, 15}) {
@@ -551,12 +509,12 @@ TEST_F(IdeItems, RegisterPackageListsABuiltPackageAndAddsItsFolderOnce) {
 TEST_F(IdeItems, SearchAndIdePathsAreAddedOnceAndNeverCreated) {
     const std::wstring cb6 = L"Software\\Borland\\C++Builder\\6.0\\Library",
                        cpp = Xe2 + L"\\C++\\Paths\\Win32", win64 = Xe2 + L"\\Library\\Win64";
+    // clang-format off
     const TScriptItem cb6Ide = Ide(8, L"CBuilder6"), xe2Ide = Ide(16, L"RADStudio9"),
-                      search = Row(siAddSearchPath, L"Source", dcInstall),
-                      cppPath = Row(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", dcInstall,
-                                    sfIdeWin32),
-                      win64Path = Row(siAddIdePath, L"\\Library\\Win64\\Search Path", dcInstall,
-                                      0x80 | sfIdeWin64);
+        search = Row(siAddSearchPath, L"Source", dcInstall),
+        cppPath = Row(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", dcInstall, sfIdeWin32),
+        win64Path = Row(siAddIdePath, L"\\Library\\Win64\\Search Path", dcInstall, 0x80 | sfIdeWin64);
+    // clang-format on
     Expect({{cb6Ide, 0, L""}, {search, -2, L""}, {xe2Ide, 0, L""}, {cppPath, 0, L""}});
     EXPECT_EQ(Value(cb6, L"Search Path") + Value(cpp, L"LibraryPath"), L"<none><none>");
     Set(cb6, L"Search Path", L"$(BCB)\\Lib");
@@ -568,9 +526,9 @@ TEST_F(IdeItems, SearchAndIdePathsAreAddedOnceAndNeverCreated) {
                 {xe2Ide, 0, L""},
                 {cppPath, 0, L"Adding search path: $I\\RADStudio9\\Win32" + outcome},
                 {win64Path, 0, L"Adding search path: $I\\RADStudio9\\Win64" + outcome}});
-    EXPECT_EQ(Value(cb6, L"Search Path"), X(L"$(BCB)\\Lib;$I\\Source"));
-    EXPECT_EQ(Value(cpp, L"LibraryPath"), X(L"$(BDS)\\lib;$I\\RADStudio9\\Win32"));
-    EXPECT_EQ(Value(win64, L"Search Path"), X(L"$I\\RADStudio9\\Win64"));
+    EXPECT_EQ(Value(cb6, L"Search Path") + L"|" + Value(cpp, L"LibraryPath") + L"|" +
+                  Value(win64, L"Search Path"),
+              X(L"$(BCB)\\Lib;$I\\Source|$(BDS)\\lib;$I\\RADStudio9\\Win32|$I\\RADStudio9\\Win64"));
 }
 
 TEST_F(IdeItems, HelpFilesGetTheirLineOnceAndReplaceTextChangesTheFirstMatch) {
@@ -610,22 +568,19 @@ TEST_F(IdeItems, WinHelpTheProductKeyTheUninstallEntryAndTheHelpBatch) {
                        entry = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib",
                        other = L"Software\\Brightmoss\\Other";
     const HKEY hklm = HKEY_LOCAL_MACHINE;
-    const Step winHelp{Row(siRegisterWinHelp, L"vklib.hlp", 0), 0,
-                       L"Registering windows help: vklib.hlp...Success"},
-        uninstall{Row(siRegisterUninstall, L"unbrm.exe", dcInstall), 0,
-                  L"Registering Uninstall: unbrm.exe...Success"};
+    // clang-format off
+    const Step winHelp{Row(siRegisterWinHelp, L"vklib.hlp", 0), 0, L"Registering windows help: vklib.hlp...Success"},
+        uninstall{Row(siRegisterUninstall, L"unbrm.exe", dcInstall), 0, L"Registering Uninstall: unbrm.exe...Success"};
     Expect({winHelp});
     EXPECT_EQ(Value(help, L"vklib.hlp", hklm), L"") << "before any help folder is named";
     InstallDir = TempPath(L"Lib %OS% ^&! (x)");  // cmd would expand and split this
     Put(L"$I\\Help\\help_reg.bat", "@echo ran> ran.txt\r\n");
-    Expect({{Row(siSetHelpDir, L"Help", dcInstall), 0, L""},
-            winHelp,
+    Expect({{Row(siSetHelpDir, L"Help", dcInstall), 0, L""}, winHelp,
             {Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x80000002), 0, L""},
-            {Row(siCreateRegKey, other.c_str(), 0, 0x12345), 0, L""},
-            uninstall,
-            {Row(siRegisterHelp, L"help\\help_reg.bat", 0), 0,
-             L"Register help: $I\\help\\help_reg.bat...Success"},
+            {Row(siCreateRegKey, other.c_str(), 0, 0x12345), 0, L""}, uninstall,
+            {Row(siRegisterHelp, L"help\\help_reg.bat", 0), 0, L"Register help: $I\\help\\help_reg.bat...Success"},
             {Row(siRegisterHelp, L"help\\missing.bat", 0), AnyError, L""}});
+    // clang-format on
     EXPECT_EQ(Value(help, L"vklib.hlp", hklm), X(L"$I\\Help"));
     EXPECT_TRUE(KeyExists(hklm, L"Software\\Brightmoss\\Velkora"));
     EXPECT_FALSE(KeyExists(hklm, other) || KeyExists(HKEY_CURRENT_USER, other));
