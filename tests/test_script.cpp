@@ -196,7 +196,8 @@ TEST_F(Interpreter, CopyOnlyRunsFileAndControlItemsButNoIdeItemsAndAFailedItemLe
     InstallItems = 0x10;
     Put(L"$I\\keep.txt", "x");
     TScriptItem unbuilt = Row(siCopyFileTo, L"BDS2006\\vkl2006.bpl", dcInstall);
-    unbuilt.Dest = &PackageFiles[3];
+    unbuilt.Dest = &PackageFiles[3];  // its record names the copy, never the source
+    unbuilt.Flags = ifLogUninstall;
     // clang-format off
     const std::vector<TScriptItem> items = {
         Item(siCheckFile, L"missing.txt", dcInstall), Item(siDeleteFile, L"keep.txt", dcInstall),
@@ -210,7 +211,10 @@ TEST_F(Interpreter, CopyOnlyRunsFileAndControlItemsButNoIdeItemsAndAFailedItemLe
     EXPECT_EQ(results, std::vector<int>(items.size(), 0));
     EXPECT_EQ(Lines(), (Texts{Made(L"made"), X(L"Creating directory: $I\\keep.txt\\sub...Fail. ") +
                                                  SystemErrorText(DWORD(failed))}));
-    EXPECT_EQ(Recs(), (Texts{L"18001:0:3:made", L"14009:b:0:BDS2006", L"18001:0:3:keep.txt\\sub"}));
+    EXPECT_EQ(Recs(), (Texts{L"18001:0:3:made", L"14009:b:0:BDS2006",
+                             L"18014:0:" + std::to_wstring(PackageFiles[3].DirCode) + L":" +
+                                 PackageFiles[3].FileName,
+                             L"18001:0:3:keep.txt\\sub"}));
     EXPECT_EQ(CurrentProduct, 11);
     CopyOnly = false;
     EXPECT_EQ(RunItems({unbuilt}), std::vector<int>{ERROR_PATH_NOT_FOUND});
