@@ -1,47 +1,9 @@
-// Helpers for the IDE, build and help item tests: a TScript that runs one row of a small table, and
-// test IDEs whose "bin" holds the stand-in build tools.
+// Test IDEs whose "bin" holds the stand-in build tools.
 #pragma once
 
-#include "product/UFiles.h"
-#include "product/UPaths.h"
-#include "product/UProcess.h"
-#include "product/UProducts.h"
-#include "script/UScript.h"
-#include "support/UHandles.h"
-#include "support/UText.h"
 #include "tests/ScriptProbe.h"
-#include "tests/TestSupport.h"
-
-#include <algorithm>
-#include <string>
-#include <vector>
 
 namespace vktest {
-
-// Holds the rows of a THandlerProbe: a base, so that they exist before the TScript that reads
-// them.
-struct TProbeRows {
-    std::vector<TScriptItem> Rows;
-};
-
-class THandlerProbe : private TProbeRows, public TScript {
-public:
-    explicit THandlerProbe(std::vector<TScriptItem> items)
-        : TProbeRows{std::move(items)}, TScript(Rows.data(), static_cast<int>(Rows.size())) {}
-
-    // Runs row index through the interpreter's dispatch, without logs.
-    int Run(int index) {
-        SetCurrent(index);
-        return ItemDoScript();
-    }
-};
-
-// One row with every field given by name.
-inline TScriptItem Row(uint16_t type, const wchar_t* name, uint32_t code, int32_t dirCode,
-                       int32_t platform = 0, const wchar_t* text1 = nullptr,
-                       const wchar_t* text2 = nullptr) {
-    return {type, 0, name, code, dirCode, text1, text2, 0, platform, nullptr};
-}
 
 // The stand-in build tool of a variant: 0 builds, 1 writes nothing, 2 never ends, 3 prints to
 // both streams and fails, 4 builds after a pause.

@@ -91,30 +91,14 @@ private:
     std::array<TInstallChoice, InstallChoiceCount> FChoices;
 };
 
-// Runs every item of the table as the progress page does, logs open, and answers the results.
-inline std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
-    TScript script(items.data(), static_cast<int>(items.size()));
-    std::vector<int> results;
-    script.Start();
-    for (script.SetCurrent(0); script.Current() < script.Count();
-         script.SetCurrent(script.Current() + 1))
-        results.push_back(script.ItemDoScript());
-    script.Stop();
-    return results;
-}
-
 // The install log's lines after its three header lines (UTF-16LE, CR LF each).
 inline std::vector<std::wstring> LogLines(const std::wstring& logPath) {
     const std::string bytes = ReadFileBytes(logPath);
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+    for (size_t start = 0, end; (end = text.find(L"\r\n", start)) != text.npos; start = end + 2)
         lines.push_back(text.substr(start, end - start));
-    if (start != text.size())
-        lines.push_back(L"<unterminated> " + text.substr(start));
-    return lines.size() < 3 ? std::vector<std::wstring>{L"<no header>"}
-                            : std::vector<std::wstring>(lines.begin() + 3, lines.end());
+    return lines.size() < 3 ? lines : std::vector<std::wstring>(lines.begin() + 3, lines.end());
 }
 
 // Each uninstall record as "type:code:dirCode:text" (type hexadecimal with its flags).
@@ -125,9 +109,9 @@ inline std::vector<std::wstring> Records(const std::wstring& logPath) {
         return {L"<bad magic>"};
     std::vector<std::wstring> records;
     size_t pos = UninstMagicSize;
-    TUninstRecord record;
     TRecordRead read;
-    while ((read = ReadRecordForward(log, pos, log.size(), record)) == TRecordRead::Ok) {
+    for (TUninstRecord record;
+         (read = ReadRecordForward(log, pos, log.size(), record)) == TRecordRead::Ok;) {
         wchar_t head[64];
         swprintf(head, 64, L"%x:%x:%d:", unsigned(record.Kind), unsigned(record.Code),
                  int(record.DirCode));
@@ -136,15 +120,6 @@ inline std::vector<std::wstring> Records(const std::wstring& logPath) {
     if (read == TRecordRead::Damaged)
         records.push_back(L"<damaged>");
     return records;
-}
-
-// The bytes of the payload resource id, or "<no payload>".
-inline std::string Payload(uint32_t id) {
-    const void* data = nullptr;
-    DWORD size = 0;
-    return FindPayload(static_cast<int>(id), data, size) != 0
-               ? "<no payload>"
-               : std::string(static_cast<const char*>(data), size);
 }
 
 // The names in dir without "." and "..", sorted.

@@ -1,263 +1,275 @@
 // The interpreter on small tables of its own, each item through its dispatch, on real files and
-// keys (payload 7 a text, 20 to 23 one program of product versions 2.0.0.5, 2.0.0.4, 1.9.9.9, 2.1.0.0).
+// keys (payload 7 a text, 20 to 23 one program of versions 2.0.0.5, 2.0.0.4, 1.9.9.9, 2.1.0.0).
 #include "tests/IdeTestSupport.h"
 
-#include <ostream>
+#include <climits>
 
 using namespace vktest;
 
 namespace {
 
 constexpr uint32_t TextPayload = 7, Version2005 = 20, Version2004 = 21, Version1999 = 22,
-                   Version2100 = 23;
-constexpr uint32_t Rad11Bit = 0x8000000, Cb6Bit = 0x80;
+                   Version2100 = 23, Rad11Bit = 0x8000000, Cb6Bit = 0x80;
+constexpr int AnyError = INT_MIN;  // an expected result that every nonzero one matches
+const std::wstring Bds2006 = L"Software\\Borland\\BDS\\4.0",
+                   Xe2 = L"Software\\Embarcadero\\BDS\\9.0";
 
-struct Outcome {  // an item's result and its log line
+using Texts = std::vector<std::wstring>;
+
+struct Step {  // an item and the result and log line it must give ($I InstallDir, $T TempDir)
+    TScriptItem Item;
     int Result;
     std::wstring Line;
-    bool operator==(const Outcome&) const = default;
 };
-[[maybe_unused]] void PrintTo(const Outcome& o, std::ostream* os) {
-    *os << o.Result << ' ' << testing::PrintToString(o.Line);
-}
 
-Outcome Execute(const TScriptItem& item) {  // one item through the interpreter, no logs
-    TScript script(&item, 1);
-    const int result = script.ItemDoScript();
-    return {result, script.LogString()};
-}
-
-TScriptItem TwoPath(uint16_t type, const wchar_t* name, const wchar_t* text2) {
-    TScriptItem item = Item(type, name, dcInstall, 0, 0);
-    item.Text2 = text2;
-    item.DestDirCode = dcInstall;
-    return item;
-}
-
-TScriptItem Block(uint16_t type, uint32_t key) {
-    return Item(type, nullptr, 0, key, 0);
-}
-
+// The installation state restored after each test, its folder "Velkora" made, the process's TMP
+// the test's own (so the payload copies of the version check can be seen), the build bound kept.
 class Interpreter : public InstallStateTest {
 protected:
+    void SetUp() override {
+        InstallStateTest::SetUp();
+        InstallDir = TempPath(L"Velkora");
+        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+            FSaved.emplace_back(name, EnvironmentValue(name));
+            SetEnvironmentVariableW(name, TempPath(L"tmp").c_str());
+        }
+        ASSERT_EQ(CreateDirectoryPath(TempPath(L"tmp")) | CreateDirectoryPath(InstallDir), 0u);
+    }
+    void TearDown() override {
+        BuildTimeoutMs = FBound;
+        for (const auto& [name, value] : FSaved)
+            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+        InstallStateTest::TearDown();
+    }
+    static TScriptItem Row(uint16_t type, const wchar_t* name, int32_t dirCode, uint32_t code = 0,
+                           int32_t platform = 0, const wchar_t* text1 = nullptr,
+                           const wchar_t* text2 = nullptr) {
+        return {type, 0, name, code, dirCode, text1, text2, dcInstall, platform, nullptr};
+    }
+    static TScriptItem Block(uint16_t type, uint32_t key) { return Item(type, nullptr, 0, key, 0); }
+    static TScriptItem Dir(const wchar_t* name) { return Item(siCreateDir, name, dcInstall); }
+    static TScriptItem Ide(uint32_t i, const wchar_t* dir) { return Row(siSetIde, dir, 0, i); }
+    static TScriptItem Build(const wchar_t* dpk, uint32_t bit, int32_t platform = 0) {
+        return Row(siCompilePackage, dpk, 0, bit, platform);
+    }
+    static std::string Payload(uint32_t id) {
+        const void* data = nullptr;
+        DWORD size = 0;
+        return FindPayload(int(id), data, size) ? ""
+                                                : std::string(static_cast<const char*>(data), size);
+    }
+    std::wstring X(std::wstring text) const {  // $I: InstallDir, $T: TempDir
+        for (size_t at; (at = text.find(L"$I")) != text.npos;)
+            text.replace(at, 2, InstallDir);
+        for (size_t at; (at = text.find(L"$T")) != text.npos;)
+            text.replace(at, 2, TempDir);
+        return text;
+    }
     std::wstring Inst(const std::wstring& name) const { return InstallDir + L"\\" + name; }
-    std::vector<std::wstring> Lines() const { return LogLines(Inst(L"install.log")); }
-    std::vector<std::wstring> Recs() const { return Records(Inst(L"uninst.log")); }
     std::wstring Made(const std::wstring& name) const {
         return L"Creating directory: " + Inst(name) + L"...Success";
     }
+    void Put(const std::wstring& path, const std::string& bytes) const {  // makes its folder
+        ASSERT_EQ(CreateDirectoryPath(DirectoryOf(X(path))), 0u);
+        ASSERT_TRUE(WriteFileBytes(X(path), bytes));
+    }
+    // Runs the items in one script as the progress page does, logs open; answers the results.
+    static std::vector<int> RunItems(const std::vector<TScriptItem>& items) {
+        TScript script(items.data(), static_cast<int>(items.size()));
+        std::vector<int> results;
+        script.Start();
+        for (int row = 0; row < script.Count(); script.SetCurrent(++row))
+            results.push_back(script.ItemDoScript());
+        return results;
+    }
+    // Runs the steps' items in one script, logs closed; answers its failed item count.
+    int Expect(const std::vector<Step>& steps) const {
+        std::vector<TScriptItem> items;
+        for (const Step& step : steps)
+            items.push_back(step.Item);
+        TScript script(items.data(), static_cast<int>(items.size()));
+        for (int row = 0; row < script.Count(); ++row) {
+            script.SetCurrent(row);
+            const int result = script.ItemDoScript(), want = steps[row].Result;
+            EXPECT_EQ(want == AnyError && result != 0 ? want : result, want) << "row " << row;
+            EXPECT_EQ(script.LogString(), X(steps[row].Line)) << "row " << row;
+        }
+        return script.FailedItemCount();
+    }
+    std::vector<std::wstring> Lines() const { return LogLines(Inst(L"install.log")); }
+    std::vector<std::wstring> Recs() const { return Records(Inst(L"uninst.log")); }
+
+private:
+    std::vector<std::pair<std::wstring, std::wstring>> FSaved;
+    DWORD FBound = BuildTimeoutMs;
+};
+class FileItems : public Interpreter {};
+
+// Two test IDEs (RAD Studio 11 and C++Builder 6) and the RAD Studio project folder, the current
+// directory, with its configuration and the C++Builder make file.
+class Builds : public Interpreter {
+protected:
+    void SetUp() override {
+        Interpreter::SetUp();
+        BorlandProducts[28].RootDir = Rad11 = TempPath(L"Program Files (x86)\\Studio\\22.0");
+        BorlandProducts[8].RootDir = Cb6 = TempPath(L"Borland\\CBuilder6");
+        Project = Inst(L"RADStudio22");
+        ASSERT_EQ(CreateDirectoryPath(Project + L"\\Win32") |
+                      CreateDirectoryPath(Project + L"\\Win64"),
+                  0u);
+        for (const std::wstring name : {L"RADStudio22\\dcc32.cfg", L"RADStudio22\\dcc64.cfg",
+                                        L"RADStudio22\\vkl280.dpk", L"CBuilder6\\vkl60.mak"})
+            ASSERT_TRUE(CopyFileW((SourceDir() + L"\\resources\\payload\\" + name).c_str(),
+                                  (Project + name.substr(name.find(L'\\'))).c_str(), FALSE));
+        ASSERT_TRUE(SetCurrentDirectoryW(Project.c_str()));
+    }
+    std::wstring Rad11, Cb6, Project;
 };
 
-TScriptItem Dir(const wchar_t* name, uint16_t flags = ifLogUninstall) {
-    return Item(siCreateDir, name, dcInstall, 0, flags);
-}
+class IdeItems : public Interpreter {
+protected:
+    static std::wstring Value(const std::wstring& key, const std::wstring& name,
+                              HKEY root = HKEY_CURRENT_USER) {
+        std::wstring text;
+        return ReadRegString(root, key, name, text) ? text : L"<none>";
+    }
+    void Set(const std::wstring& key, const std::wstring& name, const std::wstring& text) const {
+        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, key, name, X(text)));
+    }
+};
 
 }  // namespace
 
-// Each kind of block with its condition true and false: only the right ones run
-// their items.
+// Each kind of block, its condition true and false, each reading its own mask.
 TEST_F(Interpreter, EachBlockRunsItsItemsExactlyWhenItsConditionHolds) {
-    const std::tuple<uint16_t, uint16_t, const wchar_t*, bool> blocks[] = {
-        {siIfVersions, siEndIfVersions, L"v", true},
-        {siIfItems, siEndIfItems, L"i", true},
-        {siIfCustomize, siEndIfCustomize, L"c", true},
-        {siIfNotCustomize, siEndIfNotCustomize, L"n", false}};
+    const std::tuple<uint16_t, uint16_t, const wchar_t*, uint32_t, bool> blocks[] = {
+        {siIfVersions, siEndIfVersions, L"v", 1, true},
+        {siIfItems, siEndIfItems, L"i", 2, true},
+        {siIfCustomize, siEndIfCustomize, L"c", 4, true},
+        {siIfNotCustomize, siEndIfNotCustomize, L"n", 4, false}};
     for (const bool holds : {true, false}) {
-        RemoveTree(InstallDir);
-        InstallVersions = InstallItems = CustomizeItems = holds ? 0x12 : 0x24;
-        std::vector<TScriptItem> items;
-        for (const auto& [open, end, name, runs] : blocks)
-            items.insert(items.end(), {Block(open, 0x2), Dir(name), Block(end, 0x2)});
-        items.push_back(Dir(L"after"));
-        EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
-        for (const auto& [open, end, name, runs] : blocks)
-            EXPECT_EQ(PathExists(Inst(name)), runs == holds) << ToAnsi(name) << " " << holds;
-        EXPECT_TRUE(PathExists(Inst(L"after")));
+        std::tie(InstallVersions, InstallItems, CustomizeItems) =
+            holds ? std::tuple(1, 2, 4) : std::tuple(6, 5, 3);
+        std::vector<Step> steps;
+        for (const auto& [open, end, name, key, runs] : blocks)
+            steps.insert(steps.end(), {{Block(open, key), 0, L""},
+                                       {Dir(name), 0, runs == holds ? Made(name) : L""},
+                                       {Block(end, key), 0, L""}});
+        steps.push_back({Dir(L"after"), 0, Made(L"after")});
+        Expect(steps);
     }
 }
 
-TEST_F(Interpreter, ASkipEndsOnlyAtItsOwnEndRowAndNestedOpenersAreNotEvaluated) {
+// A skip ends only at its own end row (type and key); openers inside it are not evaluated (a file
+// check would log); a block without its end row skips to the end. As the product's table has it,
+// a 64-bit build is skipped without dcc64, and both checks log. Unknown types do nothing and are
+// recorded only when flagged.
+TEST_F(Interpreter, ASkipEndsOnlyAtItsOwnEndRowAndFileChecksLogEitherWay) {
     InstallItems = 0x10;
-    const std::wstring present = TempPath(L"present");
-    WriteFileBytes(present, "x");
-    // Another key or type does not end the skip; inner openers (a file check
-    // would log) are not evaluated; a block without its end row skips to the end
-    // of the table.
+    BorlandProducts[28].RootDir = TempPath(L"RAD Studio");
+    ASSERT_TRUE(InstallStandinTools(TempPath(L"RAD Studio"), 0, {L"dcc32.exe"}));
+    const uint32_t ide = 0x10000001;
     // clang-format off
     const std::vector<TScriptItem> items = {
         Block(siIfItems, 0x1000), Dir(L"a"), Block(siEndIfItems, 0x2000), Dir(L"b"),
         Block(siEndIfVersions, 0x1000), Block(siIfItems, 0x10),
-        Item(siIfFileExists, present.c_str(), 0, 0x20, 0), Block(siEndIfFileExists, 0x20),
+        Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, 0x20, 0), Block(siEndIfFileExists, 0x20),
         Block(siIfItems, 0x20), Dir(L"c"), Block(siEndIfItems, 0x20), Dir(L"d"),
-        Block(siEndIfItems, 0x10), Block(siEndIfItems, 0x1000), Dir(L"after"),
+        Block(siEndIfItems, 0x10), Block(siEndIfItems, 0x1000), Dir(L"after"), Ide(28, L"RAD22"),
+        Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, ide, 0), Dir(L"ran"), Block(siEndIfFileExists, ide),
+        Item(siIfFileExists, L"bin\\dcc64.exe", dcIdeRoot, ide, 0), Build(L"vkl280.dpk", Rad11Bit, 1),
+        Block(siEndIfFileExists, ide), Item(0x7777, L"quiet", dcInstall, 5, 0),
+        Item(0x7777, L"recorded", dcInstall, 5, ifLogUninstall | ifKeepOnPartial),
         Block(siIfItems, 0x80), Dir(L"e"), Block(siEndIfItems, 0x81), Dir(L"f")};
     // clang-format on
     EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
-    EXPECT_EQ(Lines(), std::vector<std::wstring>{Made(L"after")});
-    EXPECT_EQ(Recs(), std::vector<std::wstring>{L"18001:0:3:after"});
-    EXPECT_EQ(DirectoryEntries(InstallDir),
-              (std::vector<std::wstring>{L"after", L"install.log", L"uninst.log"}));
+    EXPECT_EQ(Lines(),
+              (Texts{Made(L"after"), X(L"Check file: $T\\RAD Studio\\bin\\dcc32.exe...Success"),
+                     Made(L"ran"), X(L"Check file: $T\\RAD Studio\\bin\\dcc64.exe...Fail")}));
+    EXPECT_EQ(Recs(), (Texts{L"18001:0:3:after", L"18001:0:3:ran", L"37777:5:3:recorded"}));
 }
 
-// As the product's table has it: the 64-bit build is skipped without dcc64;
-// both checks log.
-TEST_F(Interpreter, FileExistsLogsItsCheckEitherWayAndSkipsTheBuildWithoutItsCompiler) {
-    const std::wstring root = TempPath(L"RAD Studio");
-    BorlandProducts[28].RootDir = root;
-    ASSERT_EQ(CreateDirectoryPath(root + L"\\bin"), 0u);
-    WriteFileBytes(root + L"\\bin\\dcc32.exe", "x");
-    TScriptItem build64 = Item(siCompilePackage, L"vkl280.dpk", 0, Rad11Bit, 0);
-    build64.Platform = 1;
-    // clang-format off
-    const std::vector<TScriptItem> items = {
-        Item(siSetIde, L"RADStudio22", 0, 28, 0),
-        Item(siIfFileExists, L"bin\\dcc32.exe", dcIdeRoot, 0x10000001, 0), Dir(L"ran"),
-        Block(siEndIfFileExists, 0x10000001),
-        Item(siIfFileExists, L"bin\\dcc64.exe", dcIdeRoot, 0x10000001, 0), build64,
-        Block(siEndIfFileExists, 0x10000001),
-        // Unknown types do nothing and are recorded only when flagged.
-        Item(0x7777, L"quiet", dcInstall, 5, 0),
-        Item(0x7777, L"recorded", dcInstall, 5, ifLogUninstall | ifKeepOnPartial)};
-    // clang-format on
-    EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
-    EXPECT_EQ(Lines(), (std::vector<std::wstring>{
-                           L"Check file: " + root + L"\\bin\\dcc32.exe...Success", Made(L"ran"),
-                           L"Check file: " + root + L"\\bin\\dcc64.exe...Fail"}));
-    EXPECT_EQ(Recs(), (std::vector<std::wstring>{L"18001:0:3:ran", L"37777:5:3:recorded"}));
-}
-
-TEST_F(Interpreter, CopyOnlyRunsFileAndControlItemsButNoIdeItems) {
+// Below 0x4000 nothing runs; blocks and the IDE still do; a package that was not built is no
+// error to copy (but is when the run builds). A failed item leaves its line and its record.
+TEST_F(Interpreter, CopyOnlyRunsFileAndControlItemsButNoIdeItemsAndAFailedItemLeavesItsTrace) {
     CopyOnly = true;
     InstallItems = 0x10;
-    ASSERT_EQ(CreateDirectoryPath(InstallDir), 0u);
-    WriteFileBytes(Inst(L"keep.txt"), "x");
-    // Below 0x4000 nothing runs; blocks and the IDE still do; an unbuilt package
-    // is no error.
-    const TScriptItem unbuiltCopy{
-        siCopyFileTo,    0, L"BDS2006\\vkl2006.bpl", 0, dcInstall, nullptr, nullptr, 0, 0,
-        &PackageFiles[3]};
+    Put(L"$I\\keep.txt", "x");
+    TScriptItem unbuilt = Row(siCopyFileTo, L"BDS2006\\vkl2006.bpl", dcInstall);
+    unbuilt.Dest = &PackageFiles[3];  // its record names the copy, never the source
+    unbuilt.Flags = ifLogUninstall;
     // clang-format off
     const std::vector<TScriptItem> items = {
         Item(siCheckFile, L"missing.txt", dcInstall), Item(siDeleteFile, L"keep.txt", dcInstall),
-        Item(siCompilePackage, L"vkl.dpk", 0, 0x400),
-        Block(siIfItems, 0x80), Dir(L"skipped"), Block(siEndIfItems, 0x80),
-        Block(siIfItems, 0x10), Dir(L"made"), Block(siEndIfItems, 0x10),
-        Item(siSetIde, L"BDS2006", 0, 11), unbuiltCopy};
+        Item(siCompilePackage, L"vkl.dpk", 0, 0x400), Block(siIfItems, 0x80), Dir(L"skipped"),
+        Block(siEndIfItems, 0x80), Block(siIfItems, 0x10), Dir(L"made"), Block(siEndIfItems, 0x10),
+        Item(siSetIde, L"BDS2006", 0, 11), unbuilt, Dir(L"keep.txt\\sub")};
     // clang-format on
-    EXPECT_EQ(RunItems(items), std::vector<int>(items.size(), 0));
-    EXPECT_TRUE(FileExists(Inst(L"keep.txt")));
-    EXPECT_EQ(Lines(), std::vector<std::wstring>{Made(L"made")});
-    EXPECT_EQ(Recs(), (std::vector<std::wstring>{L"18001:0:3:made", L"14009:b:0:BDS2006"}));
+    std::vector<int> results = RunItems(items);
+    const int failed = results.back();
+    results.back() = 0;
+    EXPECT_EQ(results, std::vector<int>(items.size(), 0));
+    EXPECT_EQ(Lines(), (Texts{Made(L"made"), X(L"Creating directory: $I\\keep.txt\\sub...Fail. ") +
+                                                 SystemErrorText(DWORD(failed))}));
+    EXPECT_EQ(Recs(), (Texts{L"18001:0:3:made", L"14009:b:0:BDS2006",
+                             L"18014:0:" + std::to_wstring(PackageFiles[3].DirCode) + L":" +
+                                 PackageFiles[3].FileName,
+                             L"18001:0:3:keep.txt\\sub"}));
     EXPECT_EQ(CurrentProduct, 11);
     CopyOnly = false;
-    EXPECT_EQ(RunItems({unbuiltCopy}), std::vector<int>{ERROR_PATH_NOT_FOUND});
+    EXPECT_EQ(RunItems({unbuilt}), std::vector<int>{ERROR_PATH_NOT_FOUND});
 }
 
-TEST_F(Interpreter, AFailedItemLeavesItsLineItsRecordAndItsCountAndRowsOutsideDoNothing) {
-    ASSERT_EQ(CreateDirectoryPath(InstallDir), 0u);
-    WriteFileBytes(Inst(L"file"), "x");
-    const std::vector<int> results = RunItems({Dir(L"file\\sub")});
-    ASSERT_TRUE(results.size() == 1 && results[0] != 0);
-    EXPECT_EQ(Lines(),
-              std::vector<std::wstring>{L"Creating directory: " + Inst(L"file\\sub") +
-                                        L"...Fail. " + SystemErrorText(DWORD(results[0]))});
-    EXPECT_EQ(Recs(), std::vector<std::wstring>{L"18001:0:3:file\\sub"});
-
-    // The status text of the current item; rows outside the table keep the shown one and do nothing.
-    const std::vector<TScriptItem> items = {Item(siCompilePackage, L"p.dpk", 0), Dir(L"d"),
-                                            Item(siExtractFile, L"f", 3, 7)};
-    TScript script(items.data(), static_cast<int>(items.size()));
-    const std::pair<int, const wchar_t*> texts[] = {{0, L"Compiling package"},
-                                                    {1, L"Creating directory"},
-                                                    {2, L"Copying file"},
-                                                    {3, L"previous"},
-                                                    {-1, L"previous"}};
-    for (const auto& [row, text] : texts) {
-        std::wstring shown = L"previous";
+// The status text is the current item's; rows outside the table keep the shown one and do nothing.
+TEST_F(Interpreter, TheStatusTextIsTheCurrentItemsAndRowsOutsideDoNothing) {
+    const TScriptItem items[] = {Build(L"p.dpk", 0), Dir(L"d"), Row(siExtractFile, L"f", 3, 7)};
+    TScript script(items, 3);
+    std::wstring shown;
+    for (int row : {0, 1, 2, 3, -1}) {
+        std::wstring text = L"previous";
         script.SetCurrent(row);
-        script.ItemText(shown);
-        EXPECT_EQ(shown, text) << row;
-        if (row < 0 || row > 2) {
-            EXPECT_EQ(script.ItemDoScript(), 0) << row;
-        }
+        script.ItemText(text);
+        shown += text + L"|" + std::to_wstring(row < 0 || row > 2 ? script.ItemDoScript() : 0);
     }
+    EXPECT_EQ(shown, L"Compiling package|0Creating directory|0Copying file|0previous|0previous|0");
     EXPECT_EQ(script.FailedItemCount(), 0);
     EXPECT_EQ(TScript().ProgressCount(), ScriptItemCount);
 }
 
-namespace {
-
-// The process's TMP is the test's own, so the payload copies of the version
-// check can be seen.
-class FileItems : public Interpreter {
-protected:
-    void SetUp() override {
-        Interpreter::SetUp();
-        Tmp = TempPath(L"tmp");
-        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-            FSaved.emplace_back(name, EnvironmentValue(name));
-            SetEnvironmentVariableW(name, Tmp.c_str());
-        }
-        ASSERT_TRUE(CreateDirectoryW(Tmp.c_str(), nullptr));
-        ASSERT_EQ(CreateDirectoryPath(InstallDir), 0u);
-    }
-    void TearDown() override {
-        for (const auto& [name, value] : FSaved)
-            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
-        Interpreter::TearDown();
-    }
-    Outcome Copied(const std::wstring& name, const wchar_t* outcome) const {
-        return {0, L"Copying file: " + Inst(name) + outcome};
-    }
-    std::wstring Tmp;
-
-private:
-    std::vector<std::pair<std::wstring, std::wstring>> FSaved;
-};
-
-}  // namespace
-
-TEST_F(FileItems, CreateCheckAndExtractResolveTheirDirCodeAndKeepWhatTheyShould) {
-    for (int pass = 0; pass < 2; ++pass)
-        EXPECT_EQ(Execute(Item(siCreateDir, L"a\\b", dcInstall)), (Outcome{0, Made(L"a\\b")}));
-    EXPECT_EQ(Execute(Item(siCheckFile, L"a\\b", dcInstall)),
-              (Outcome{0, L"Check file: " + Inst(L"a\\b") + L"...Success"}));
-    EXPECT_EQ(Execute(Item(siCheckFile, L"none.bpl", dcInstall)),
-              (Outcome{1, L"Check file: " + Inst(L"none.bpl") + L"...Fail"}));
+TEST_F(FileItems, CreateCheckExtractAndRunResolveTheirPathsAndKeepWhatTheyShould) {
+    Put(L"$I\\read.txt", "old contents, longer than the payload file: a leftover shows");
+    Put(L"$I\\own.txt", "the user's own");
+    ASSERT_EQ(ExtractResourceFile(int(Version2005), Inst(L"tool.exe")), 0u);
     ASSERT_TRUE(SetCurrentDirectoryW(TempDir.c_str()));
-    for (int32_t dirCode : {0, 7}) {  // outside 1..6: relative to the current directory
-        const std::wstring name = L"rel" + std::to_wstring(dirCode);
-        EXPECT_EQ(Execute(Item(siCreateDir, name.c_str(), dirCode)),
-                  (Outcome{0, L"Creating directory: " + name + L"...Success"}));
-        EXPECT_TRUE(DirectoryExists(TempPath(name))) << dirCode;
-    }
-
-    WriteFileBytes(Inst(L"read.txt"),
-                   "old contents, longer than the payload file: a leftover shows");
-    WriteFileBytes(Inst(L"own.txt"), "the user's own");
-    EXPECT_EQ(Execute(Item(siExtractFile, L"read.txt", dcInstall, TextPayload)),
-              Copied(L"read.txt", L"...Success"));
-    EXPECT_EQ(Execute(Item(siExtractFileIfAbsent, L"own.txt", dcInstall, TextPayload)),
-              Copied(L"own.txt", L"...Already"));
-    EXPECT_EQ(Execute(Item(siExtractFileIfAbsent, L"new.txt", dcInstall, TextPayload)),
-              Copied(L"new.txt", L"...Success"));
-    EXPECT_EQ(ReadFileBytes(Inst(L"read.txt")) + ReadFileBytes(Inst(L"new.txt")),
-              Payload(TextPayload) + Payload(TextPayload));
-    EXPECT_EQ(ReadFileBytes(Inst(L"own.txt")), "the user's own");
-    for (uint16_t type : {siExtractFile, siExtractFileIfAbsent, siExtractFileIfNewer})
-        EXPECT_EQ(Execute(Item(type, L"none.txt", dcInstall, 99)),
-                  (Outcome{int(ERROR_RESOURCE_NAME_NOT_FOUND),
-                           L"Copying file: " + Inst(L"none.txt") + L"...Fail"}))
-            << type;
-    EXPECT_EQ(Execute(Item(siExtractFile, L"no\\f.txt", dcInstall, TextPayload)).Result,
-              int(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(DirectoryEntries(InstallDir),
-              (std::vector<std::wstring>{L"a", L"new.txt", L"own.txt", L"read.txt"}));
+    const int noPayload = ERROR_RESOURCE_NAME_NOT_FOUND;
+    // Directory codes outside 1..6 leave the name relative to the current directory.
+    // clang-format off
+    Expect({{Dir(L"a\\b"), 0, Made(L"a\\b")}, {Dir(L"a\\b"), 0, Made(L"a\\b")},
+            {Row(siCheckFile, L"a\\b", dcInstall), 0, L"Check file: $I\\a\\b...Success"},
+            {Row(siCheckFile, L"none.bpl", dcInstall), 1, L"Check file: $I\\none.bpl...Fail"},
+            {Row(siCreateDir, L"rel0", 0), 0, L"Creating directory: rel0...Success"},
+            {Row(siCreateDir, L"rel7", 7), 0, L"Creating directory: rel7...Success"},
+            {Row(siExtractFile, L"read.txt", dcInstall, TextPayload), 0, L"Copying file: $I\\read.txt...Success"},
+            {Row(siExtractFileIfAbsent, L"own.txt", dcInstall, TextPayload), 0, L"Copying file: $I\\own.txt...Already"},
+            {Row(siExtractFileIfAbsent, L"new.txt", dcInstall, TextPayload), 0, L"Copying file: $I\\new.txt...Success"},
+            {Row(siExtractFile, L"none.txt", dcInstall, 99), noPayload, L"Copying file: $I\\none.txt...Fail"},
+            {Row(siExtractFileIfAbsent, L"none.txt", dcInstall, 99), noPayload, L"Copying file: $I\\none.txt...Fail"},
+            {Row(siExtractFileIfNewer, L"none.txt", dcInstall, 99), noPayload, L"Copying file: $I\\none.txt...Fail"},
+            {Row(siExtractFile, L"no\\f.txt", dcInstall, TextPayload), ERROR_PATH_NOT_FOUND, L"Copying file: $I\\no\\f.txt...Fail"},
+            {Row(siSetCurrentDir, L"", dcInstall), 0, L""}, {Row(siRunFile, L"missing.exe", 0), AnyError, L""},
+            {Row(siRunFile, L"tool.exe", 0), 0, L"Run file: $I\\tool.exe...Success"},
+            {Row(siSetCurrentDir, L"missing", dcInstall), AnyError, L""}});
+    // clang-format on
+    EXPECT_EQ(ReadFileBytes(Inst(L"read.txt")) + ReadFileBytes(Inst(L"new.txt")) +
+                  ReadFileBytes(Inst(L"own.txt")),
+              Payload(TextPayload) + Payload(TextPayload) + "the user's own");
+    EXPECT_TRUE(DeleteFileW(Inst(L"tool.exe").c_str())) << "not waited for";
+    EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(InstallDir));
+    EXPECT_EQ(DirectoryEntries(InstallDir), (Texts{L"a", L"new.txt", L"own.txt", L"read.txt"}));
 }
 
 TEST_F(FileItems, ExtractIfNewerReplacesOnlyAMissingUnversionedOrOlderFileAndLeavesNoTemp) {
-    WriteFileBytes(Tmp + L"\\unbrm.exe",
-                   "planted");  // where a fixed-name copy would go
+    Put(L"$T\\tmp\\unbrm.exe", "planted");  // where a fixed-name copy would go
     const std::wstring target = Inst(L"unbrm.exe");
     const FILETIME past{0x12345678, 0x01c00000};
     const std::pair<uint32_t, bool> rows[] = {{0, false},           {TextPayload, false},
@@ -272,234 +284,152 @@ TEST_F(FileItems, ExtractIfNewerReplacesOnlyAMissingUnversionedOrOlderFileAndLea
                                                  OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &past));
         }
-        EXPECT_EQ(Execute(Item(siExtractFileIfNewer, L"unbrm.exe", dcInstall, Version2005)),
-                  Copied(L"unbrm.exe", kept ? L"...Already" : L"...Success"));
+        Expect(
+            {{Row(siExtractFileIfNewer, L"unbrm.exe", dcInstall, Version2005), 0,
+              L"Copying file: $I\\unbrm.exe..." + std::wstring(kept ? L"Already" : L"Success")}});
         EXPECT_TRUE(ReadFileBytes(target) == Payload(kept ? installed : Version2005));
         WIN32_FILE_ATTRIBUTE_DATA data{};
         ASSERT_TRUE(GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data));
         EXPECT_EQ(CompareFileTime(&data.ftLastWriteTime, &past) == 0, kept) << "rewritten?";
-        EXPECT_EQ(ReadFileBytes(Tmp + L"\\unbrm.exe"), "planted");
-        EXPECT_EQ(DirectoryEntries(Tmp), std::vector<std::wstring>{L"unbrm.exe"});
+        EXPECT_EQ(DirectoryEntries(TempPath(L"tmp")), Texts{L"unbrm.exe"});
+        EXPECT_EQ(ReadFileBytes(TempPath(L"tmp\\unbrm.exe")), "planted");
     }
 }
 
 TEST_F(FileItems, CopyDeleteClearAndMergeActOnWhatTheyNameOnly) {
-    WriteFileBytes(Inst(L"vkl.bpl"), "package");
-    WriteFileBytes(Tmp + L"\\vkl280.bpl", "older package");
+    for (const wchar_t* name : {L"$I\\vkl.bpl", L"$I\\Source\\a.hpp", L"$I\\Source\\b.hpp",
+                                L"$I\\Source\\c.pas", L"$I\\cache.hlp", L"$T\\tmp\\vkl280.bpl"})
+        Put(name, ToAnsi(name));
+    Put(L"$I\\BDS2006\\b.hpp", "old b");
     const TPackageFile dest{L"vkl280.bpl", dcTemp};
-    TScriptItem copy = Item(siCopyFileTo, L"vkl.bpl", dcInstall, 0, 0);
-    copy.Dest = &dest;
-    const std::wstring to = L" to " + Tmp + L"\\vkl280.bpl ...";
-    EXPECT_EQ(Execute(copy),
-              (Outcome{0, L"Copying file: from " + Inst(L"vkl.bpl") + to + L"Success"}));
-    EXPECT_EQ(ReadFileBytes(Tmp + L"\\vkl280.bpl"), "package");
-    copy.Name = L"missing.bpl";
-    EXPECT_EQ(Execute(copy),
-              (Outcome{int(ERROR_FILE_NOT_FOUND),
-                       L"Copying file: from " + Inst(L"missing.bpl") + to + L"Fail"}));
-    ASSERT_EQ(CreateDirectoryPath(Inst(L"Source")), 0u);
-    ASSERT_EQ(CreateDirectoryPath(Inst(L"BDS2006")), 0u);
-    for (const wchar_t* name : {L"Source\\a.hpp", L"Source\\b.hpp", L"Source\\c.pas", L"cache.hlp"})
-        WriteFileBytes(Inst(name), ToAnsi(name));
-    WriteFileBytes(Inst(L"BDS2006\\b.hpp"), "old b");
-    // The matches go by their own names into the destination's folder.
-    EXPECT_EQ(Execute(TwoPath(siCopyFiles, L"Source\\*.hpp", L"BDS2006\\ignored.x")),
-              (Outcome{0, L"Copying file: from " + Inst(L"Source\\*.hpp") + L" to " +
-                              Inst(L"BDS2006\\ignored.x") + L" ...Success"}));
-    EXPECT_EQ(DirectoryEntries(Inst(L"BDS2006")), (std::vector<std::wstring>{L"a.hpp", L"b.hpp"}));
-    EXPECT_EQ(ReadFileBytes(Inst(L"BDS2006\\b.hpp")), "Source\\b.hpp");
-    EXPECT_EQ(Execute(TwoPath(siCopyFiles, L"Source\\*.hpp", L"missing\\")).Result,
-              int(ERROR_PATH_NOT_FOUND));
-    ASSERT_EQ(CreateDirectoryPath(Inst(L"Source\\sub.hpp")), 0u);
-    WriteFileBytes(Inst(L"Source\\sub.hpp\\inner.hpp"), "x");
-    for (int pass = 0; pass < 2; ++pass) {  // nothing left to delete is no failure
-        EXPECT_EQ(Execute(Item(siDeleteFile, L"cache.hlp", dcInstall)),
-                  (Outcome{0, L"Deleting file: " + Inst(L"cache.hlp") + L"...Success"}));
-        EXPECT_EQ(Execute(Item(siDeleteFiles, L"Source\\*.hpp", dcInstall)),
-                  (Outcome{0, L"Deleting files: " + Inst(L"Source\\*.hpp") + L"...Success"}));
-    }
-    EXPECT_FALSE(PathExists(Inst(L"cache.hlp")));
-    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), (std::vector<std::wstring>{L"c.pas", L"sub.hpp"}));
-    EXPECT_TRUE(PathExists(Inst(L"Source\\sub.hpp\\inner.hpp")));
-    const std::wstring clear = L"Clearing directory: " + Inst(L"Source");
-    EXPECT_EQ(Execute(Item(siClearDir, L"Source", dcInstall)), (Outcome{0, clear + L"...Success"}));
-    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), std::vector<std::wstring>{});
-    WriteFileBytes(Inst(L"Source\\locked.dcu"), "l");
+    TScriptItem copy = Row(siCopyFileTo, L"vkl.bpl", dcInstall), missing = copy;
+    copy.Dest = missing.Dest = &dest;
+    missing.Name = L"missing.bpl";
+    const TScriptItem clear = Row(siClearDir, L"Source", dcInstall);
+    // The matches go by their own names into the destination's folder; nothing left to delete is
+    // no failure.
+    // clang-format off
+    const Step deleteFile{Row(siDeleteFile, L"cache.hlp", dcInstall), 0, L"Deleting file: $I\\cache.hlp...Success"},
+        deleteFiles{Row(siDeleteFiles, L"Source\\*.hpp", dcInstall), 0, L"Deleting files: $I\\Source\\*.hpp...Success"};
+    Expect({{copy, 0, L"Copying file: from $I\\vkl.bpl to $T\\tmp\\vkl280.bpl ...Success"},
+            {missing, ERROR_FILE_NOT_FOUND, L"Copying file: from $I\\missing.bpl to $T\\tmp\\vkl280.bpl ...Fail"},
+            {Row(siCopyFiles, L"Source\\*.hpp", dcInstall, 0, 0, nullptr, L"BDS2006\\ignored.x"), 0,
+             L"Copying file: from $I\\Source\\*.hpp to $I\\BDS2006\\ignored.x ...Success"},
+            {Row(siCopyFiles, L"Source\\*.hpp", dcInstall, 0, 0, nullptr, L"missing\\"),
+             ERROR_PATH_NOT_FOUND, L"Copying file: from $I\\Source\\*.hpp to $I\\missing\\ ...Fail"}});
+    EXPECT_EQ(ReadFileBytes(TempPath(L"tmp\\vkl280.bpl")) + ReadFileBytes(Inst(L"BDS2006\\b.hpp")), "$I\\vkl.bpl$I\\Source\\b.hpp");
+    EXPECT_EQ(DirectoryEntries(Inst(L"BDS2006")), (Texts{L"a.hpp", L"b.hpp"}));
+    Put(L"$I\\Source\\sub.hpp\\inner.hpp", "x");
+    Expect({deleteFile, deleteFiles, deleteFile, deleteFiles});
+    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), (Texts{L"c.pas", L"sub.hpp"}));
+    EXPECT_TRUE(PathExists(Inst(L"Source\\sub.hpp\\inner.hpp")) && !PathExists(Inst(L"cache.hlp")));
+    Expect({{clear, 0, L"Clearing directory: $I\\Source...Success"}});
+    EXPECT_EQ(DirectoryEntries(Inst(L"Source")), Texts{});
+    Put(L"$I\\Source\\locked.dcu", "l");
     SetFileAttributesW(Inst(L"Source\\locked.dcu").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(Execute(Item(siClearDir, L"Source", dcInstall)), (Outcome{0, clear + L"...Fail"}));
+    Expect({{clear, 0, L"Clearing directory: $I\\Source...Fail"}});
     SetFileAttributesW(Inst(L"Source\\locked.dcu").c_str(), FILE_ATTRIBUTE_NORMAL);
 
-    // Merge: new lines once, in sort order, a missing file counts as empty, case
-    // matters.
-    const TScriptItem merge = TwoPath(siMergeFiles, L"new.als", L"bcb6.als");
-    const Outcome merged{0, L"Merging files: " + Inst(L"new.als") + L", " + Inst(L"bcb6.als") +
-                                L"...Success"};
-    WriteFileBytes(Inst(L"new.als"), "b\r\na");
-    EXPECT_EQ(Execute(merge), merged);
-    EXPECT_EQ(ReadFileBytes(Inst(L"bcb6.als")), "a\r\nb\r\n");
-    WriteFileBytes(Inst(L"new.als"), "delta\r\nAlpha\nbeta");
-    WriteFileBytes(Inst(L"bcb6.als"), "alpha\r\ncharlie\r\n");
-    for (int pass = 0; pass < 2; ++pass) {
-        EXPECT_EQ(Execute(merge), merged);
-        EXPECT_EQ(ReadFileBytes(Inst(L"bcb6.als")),
-                  "alpha\r\nAlpha\r\nbeta\r\ncharlie\r\ndelta\r\n");
-    }
+    // Merge: new lines once, in sort order; a missing file counts as empty; case matters.
+    Put(L"$I\\first.als", "b\r\na");
+    Put(L"$I\\new.als", "delta\r\nAlpha\nbeta");
+    Put(L"$I\\bcb6.als", "alpha\r\ncharlie\r\n");
+    const Step merge{Row(siMergeFiles, L"new.als", dcInstall, 0, 0, nullptr, L"bcb6.als"), 0, L"Merging files: $I\\new.als, $I\\bcb6.als...Success"};
+    Expect({{Row(siMergeFiles, L"first.als", dcInstall, 0, 0, nullptr, L"made.als"), 0, L"Merging files: $I\\first.als, $I\\made.als...Success"}, merge, merge});
+    // clang-format on
+    EXPECT_EQ(ReadFileBytes(Inst(L"made.als")), "a\r\nb\r\n");
+    EXPECT_EQ(ReadFileBytes(Inst(L"bcb6.als")), "alpha\r\nAlpha\r\nbeta\r\ncharlie\r\ndelta\r\n");
 }
 
-// A folder of the installation replaced by a link: no item writes or deletes
-// through it (the write fails with the error for a stopped link) and its target
-// keeps exactly what it had.
+// A folder of the installation replaced by a link: no item writes or deletes through it (the write
+// fails with the error for a stopped link) and its target keeps exactly what it had.
 TEST_F(FileItems, NoItemWritesOrDeletesThroughALinkedFolder) {
-    const std::wstring outside = TempPath(L"Outside");
-    ASSERT_EQ(CreateDirectoryPath(outside + L"\\Design"), 0u);
-    for (const wchar_t* name : {L"own.pas", L"own.als", L"Design\\c.pas"})
-        WriteFileBytes(outside + L"\\" + name, "keep\r\n");
-    WriteFileBytes(Inst(L"new.als"), "added\r\n");
-    WriteFileBytes(Inst(L"new.hpp"), "added");
+    for (const wchar_t* name : {L"$T\\Outside\\own.pas", L"$T\\Outside\\own.als",
+                                L"$T\\Outside\\Design\\c.pas", L"$I\\new.als", L"$I\\new.hpp"})
+        Put(name, "keep\r\n");
     ASSERT_TRUE(MakeDirectoryLink(InstallDir, L"Source", L"../Outside"));
     const int stopped = int(ErrorStoppedOnLink);
-    EXPECT_EQ(Execute(Item(siCreateDir, L"Source\\Design", dcInstall)),
-              (Outcome{stopped, L"Creating directory: " + Inst(L"Source\\Design") + L"...Fail. " +
-                                    SystemErrorText(ErrorStoppedOnLink)}));
-    for (const wchar_t* name : {L"Source\\own.pas", L"Source\\new.pas", L"Source"})
-        EXPECT_EQ(Execute(Item(siExtractFile, name, dcInstall, TextPayload)),
-                  (Outcome{stopped, L"Copying file: " + Inst(name) + L"...Fail"}))
-            << name;
-    EXPECT_EQ(Execute(TwoPath(siCopyFiles, L"new.hpp", L"Source\\")).Result, stopped);
-    EXPECT_EQ(Execute(TwoPath(siMergeFiles, L"new.als", L"Source\\own.als")).Line,
-              L"Merging files: " + Inst(L"new.als") + L", " + Inst(L"Source\\own.als") +
-                  L"...Fail");
-    Execute(Item(siDeleteFile, L"Source\\own.pas", dcInstall));
-    Execute(Item(siDeleteFiles, L"Source\\*.*", dcInstall));
-    EXPECT_EQ(Execute(Item(siClearDir, L"Source\\Design", dcInstall)).Line,
-              L"Clearing directory: " + Inst(L"Source\\Design") + L"...Fail");
-    EXPECT_EQ(DirectoryEntries(outside),
-              (std::vector<std::wstring>{L"Design", L"own.als", L"own.pas"}));
-    EXPECT_EQ(DirectoryEntries(outside + L"\\Design"), std::vector<std::wstring>{L"c.pas"});
-    EXPECT_EQ(ReadFileBytes(outside + L"\\own.pas") + ReadFileBytes(outside + L"\\own.als"),
+    // clang-format off
+    Expect({{Dir(L"Source\\Design"), stopped, L"Creating directory: $I\\Source\\Design...Fail. " + SystemErrorText(ErrorStoppedOnLink)},
+            {Row(siExtractFile, L"Source\\own.pas", dcInstall, TextPayload), stopped, L"Copying file: $I\\Source\\own.pas...Fail"},
+            {Row(siExtractFile, L"Source\\new.pas", dcInstall, TextPayload), stopped, L"Copying file: $I\\Source\\new.pas...Fail"},
+            {Row(siExtractFile, L"Source", dcInstall, TextPayload), stopped, L"Copying file: $I\\Source...Fail"},
+            {Row(siCopyFiles, L"new.hpp", dcInstall, 0, 0, nullptr, L"Source\\"), stopped, L"Copying file: from $I\\new.hpp to $I\\Source\\ ...Fail"},
+            {Row(siMergeFiles, L"new.als", dcInstall, 0, 0, nullptr, L"Source\\own.als"), 0, L"Merging files: $I\\new.als, $I\\Source\\own.als...Fail"},
+            {Row(siDeleteFile, L"Source\\own.pas", dcInstall), 0, L"Deleting file: $I\\Source\\own.pas...Success"},
+            {Row(siDeleteFiles, L"Source\\*.*", dcInstall), 0, L"Deleting files: $I\\Source\\*.*...Success"},
+            {Row(siClearDir, L"Source\\Design", dcInstall), 0, L"Clearing directory: $I\\Source\\Design...Fail"}});
+    // clang-format on
+    EXPECT_EQ(DirectoryEntries(TempPath(L"Outside")), (Texts{L"Design", L"own.als", L"own.pas"}));
+    EXPECT_EQ(DirectoryEntries(TempPath(L"Outside\\Design")), Texts{L"c.pas"});
+    EXPECT_EQ(ReadFileBytes(TempPath(L"Outside\\own.pas")) +
+                  ReadFileBytes(TempPath(L"Outside\\own.als")),
               "keep\r\nkeep\r\n");
 }
 
-TEST_F(FileItems, RunFileWaitsForTheProgramAndSetCurrentDirLogsNothing) {
-    ASSERT_EQ(ExtractResourceFile(int(Version2005), Inst(L"tool.exe")), 0u);
-    EXPECT_EQ(Execute(Item(siSetCurrentDir, L"", dcInstall)), (Outcome{0, L""}));
-    EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(InstallDir));
-    EXPECT_EQ(Execute(Item(siRunFile, L"tool.exe", 0)),
-              (Outcome{0, L"Run file: " + CurrentDirectory() + L"\\tool.exe...Success"}));
-    EXPECT_TRUE(DeleteFileW(Inst(L"tool.exe").c_str())) << "not waited for";
-    const Outcome missing = Execute(Item(siRunFile, L"missing.exe", 0));
-    EXPECT_TRUE(missing.Result != 0 && missing.Line.empty());
-    const Outcome missingDir = Execute(Item(siSetCurrentDir, L"missing", dcInstall));
-    EXPECT_TRUE(missingDir.Result != 0 && missingDir.Line.empty());
-    EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(InstallDir));
-}
-
-namespace {
-
-class Builds : public InstallStateTest {
-protected:
-    void SetUp() override {
-        InstallStateTest::SetUp();
-        FBound = BuildTimeoutMs;
-        BorlandProducts[28].RootDir = Rad11 = TempPath(L"Program Files (x86)\\Studio\\22.0");
-        BorlandProducts[8].RootDir = Cb6 = TempPath(L"Borland\\CBuilder6");
-        Project = TempPath(L"Velkora\\RADStudio22");
-        ASSERT_EQ(CreateDirectoryPath(Project + L"\\Win32"), 0u);
-        ASSERT_EQ(CreateDirectoryPath(Project + L"\\Win64"), 0u);
-        for (const wchar_t* name : {L"RADStudio22\\dcc32.cfg", L"RADStudio22\\dcc64.cfg",
-                                    L"RADStudio22\\vkl280.dpk", L"CBuilder6\\vkl60.mak"}) {
-            const std::wstring file = name;
-            ASSERT_TRUE(CopyFileW((SourceDir() + L"\\resources\\payload\\" + file).c_str(),
-                                  (Project + file.substr(file.find(L'\\'))).c_str(), FALSE));
-        }
-        ASSERT_TRUE(SetCurrentDirectoryW(Project.c_str()));
-    }
-    void TearDown() override {
-        BuildTimeoutMs = FBound;
-        InstallStateTest::TearDown();
-    }
-    std::wstring Rad11, Cb6, Project;
-    DWORD FBound = 0;
-};
-
-}  // namespace
-
 TEST_F(Builds, EachBuildRunsItsQuotedToolInTheCurrentDirectoryAndAMissingOneRunsNothing) {
-    ASSERT_TRUE(InstallStandinTools(Rad11, 0, {L"dcc32.exe", L"dcc64.exe"}));
-    ASSERT_TRUE(InstallStandinTools(Cb6, 0, {L"make.exe"}));
-    ASSERT_TRUE(CopyFileW(StandinTool(0).c_str(), TempPath(L"Program.exe").c_str(), FALSE));
-    THandlerProbe script(
-        {Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
-         Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0, 1),
-         Row(siCompilePackage, L"vkl60.mak", Cb6Bit | Rad11Bit, 0, 1)});  // low bit wins
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(script.Run(i), 0);
-        EXPECT_EQ(script.LogString(), i < 2 ? L"Compiling package: vkl280.dpk...Success"
-                                            : L"Compiling package: vkl60.mak...Success");
-    }
-    const std::string cwd = ToAnsi(Project), rad = ToAnsi(Rad11);
-    EXPECT_EQ(StandinCalls(Rad11),
-              (std::vector<std::string>{
-                  "dcc32.exe|" + cwd + "|\"" + rad + "\\bin\\dcc32.exe\" vkl280.dpk",
-                  "dcc64.exe|" + cwd + "|\"" + rad + "\\bin\\dcc64.exe\" vkl280.dpk"}));
-    EXPECT_EQ(StandinCalls(Cb6), std::vector<std::string>{"make.exe|" + cwd + "|\"" + ToAnsi(Cb6) +
+    ASSERT_TRUE(InstallStandinTools(Rad11, 0, {L"dcc32.exe", L"dcc64.exe"}) &&
+                InstallStandinTools(Cb6, 0, {L"make.exe"}) &&
+                CopyFileW(StandinTool(0).c_str(), TempPath(L"Program.exe").c_str(), FALSE));
+    const std::wstring built = L"Compiling package: vkl280.dpk...Success";
+    Expect({{Build(L"vkl280.dpk", Rad11Bit), 0, built},
+            {Build(L"vkl280.dpk", Rad11Bit, 1), 0, built},  // the lowest bit names the IDE:
+            {Build(L"vkl60.mak", Cb6Bit | Rad11Bit, 1), 0,
+             L"Compiling package: vkl60.mak...Success"}});
+    const std::string cwd = ToAnsi(Project) + "|\"", rad = ToAnsi(Rad11);
+    EXPECT_EQ(
+        StandinCalls(Rad11),
+        (std::vector<std::string>{"dcc32.exe|" + cwd + rad + "\\bin\\dcc32.exe\" vkl280.dpk",
+                                  "dcc64.exe|" + cwd + rad + "\\bin\\dcc64.exe\" vkl280.dpk"}));
+    EXPECT_EQ(StandinCalls(Cb6), std::vector<std::string>{"make.exe|" + cwd + ToAnsi(Cb6) +
                                                           "\\bin\\make.exe\" /fvkl60.mak"});
-    EXPECT_TRUE(FileExists(Project + L"\\Win32\\vkl280.bpl") &&
-                FileExists(Project + L"\\Win64\\vkl280.bpl") &&
-                FileExists(Project + L"\\vkl60.bpl"));
 
-    // Missing tools, a relative RootDir, an undetected IDE, no bit, an IDE
-    // without compiler.
+    // Missing tools, a relative RootDir, an undetected IDE, no bit, an IDE without compiler.
     DeleteFileW((Rad11 + L"\\bin\\dcc64.exe").c_str());
     DeleteFileW((Cb6 + L"\\bin\\make.exe").c_str());
-    ASSERT_TRUE(InstallStandinTools(Project, 0, {L"dcc32.exe"}));
-    ASSERT_TRUE(WriteFileBytes(Rad11 + L"\\bin\\standin.log", ""));
+    ASSERT_TRUE(InstallStandinTools(Project, 0, {L"dcc32.exe"}) &&
+                WriteFileBytes(Rad11 + L"\\bin\\standin.log", ""));
     BorlandProducts[27].RootDir.clear();
     const std::wstring dcc32 = L"Compiling package, cannot find dcc32.exe: vkl280.dpk...Fail";
-    const std::tuple<uint32_t, int32_t, const wchar_t*, const wchar_t*, int, std::wstring> rows[] =
-        {{Rad11Bit, 1, nullptr, L"vkl280.dpk", -3,
-          L"Compiling package, cannot find dcc64.exe: vkl280.dpk...Fail"},
-         {Cb6Bit, 0, nullptr, L"vkl60.mak", -4,
-          L"Compiling package, cannot find make.exe: vkl60.mak...Fail"},
-         {0x4000000, 0, nullptr, L"vkl280.dpk", -3, dcc32},
-         {Rad11Bit, 0, L".", L"vkl280.dpk", -3, dcc32},
-         {0, 0, nullptr, L"vkl280.dpk", -1, L""},
-         {0x10000000, 0, nullptr, L"vkl280.dpk", -2, L""}};
-    for (const auto& [code, platform, root, package, result, line] : rows) {
-        SCOPED_TRACE(testing::Message() << std::hex << code << " " << platform);
+    // clang-format off
+    const std::tuple<const wchar_t*, Step> rows[] = {
+        {nullptr, {Build(L"vkl280.dpk", Rad11Bit, 1), -3, L"Compiling package, cannot find dcc64.exe: vkl280.dpk...Fail"}},
+        {nullptr, {Build(L"vkl60.mak", Cb6Bit), -4, L"Compiling package, cannot find make.exe: vkl60.mak...Fail"}},
+        {nullptr, {Build(L"vkl280.dpk", 0x4000000), -3, dcc32}}, {L".", {Build(L"vkl280.dpk", Rad11Bit), -3, dcc32}},
+        {nullptr, {Build(L"vkl280.dpk", 0), -1, L""}}, {nullptr, {Build(L"vkl280.dpk", 0x10000000), -2, L""}}};
+    // clang-format on
+    for (const auto& [root, step] : rows) {
         BorlandProducts[28].RootDir = root ? root : Rad11;
-        THandlerProbe one({Row(siCompilePackage, package, code, 0, platform)});
-        EXPECT_EQ(one.Run(0), result);
-        EXPECT_EQ(one.LogString(), line);
+        Expect({step});
     }
     EXPECT_TRUE(StandinCalls(Rad11).empty() && StandinCalls(Project).empty());
     BorlandProducts[28].RootDir = Rad11;
     ASSERT_TRUE(WriteFileBytes(Rad11 + L"\\bin\\dcc32.exe", "not a program"));
-    THandlerProbe broken({Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0)});
-    EXPECT_GT(broken.Run(0), 0) << "a tool that cannot start answers its Win32 error";
-    EXPECT_EQ(broken.LogString(), L"");
+    Expect({{Build(L"vkl280.dpk", Rad11Bit), AnyError, L""}});  // a tool that cannot start
 }
 
 TEST_F(Builds, AFailedBuildLeavesItsOutputBesideTheProjectAndTheCheckNamesIt) {
     ASSERT_TRUE(InstallStandinTools(Rad11, 3, {L"dcc32.exe", L"dcc64.exe"}));  // prints, exits 7
-    InstallDir = TempPath(L"Velkora");
     const std::wstring log = Project + L"\\vkl280.dpk.log";
     ASSERT_TRUE(WriteFileBytes(log, "an earlier run's log\r\n"));
-    THandlerProbe script({Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0),
-                          Row(siCheckFile, L"RADStudio22\\Win32\\vkl280.bpl", 0, dcInstall),
-                          Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0, 1),
-                          Row(siCheckFile, L"RADStudio22\\Win64\\vkl280.bpl", 0, dcInstall)});
-    for (int row : {0, 1, 2, 3}) {
-        const int result = script.Run(row);
-        EXPECT_EQ(result, row % 2) << row;
-        if (row % 2 == 0)
-            EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
-        else
-            EXPECT_EQ(script.ItemErrorText(result),
-                      L"Error in ScriptItem=" + std::to_wstring(row) +
-                          L", ErrorCode=1h ScriptItemId=13 with text\r\nCheck file: " +
-                          TempPath(L"Velkora\\RADStudio22\\Win") + (row == 1 ? L"32" : L"64") +
-                          L"\\vkl280.bpl...Fail\r\nBuild log: " + log);
+    const TScriptItem items[] = {Build(L"vkl280.dpk", Rad11Bit),
+                                 Row(siCheckFile, L"RADStudio22\\Win32\\vkl280.bpl", dcInstall),
+                                 Build(L"vkl280.dpk", Rad11Bit, 1),
+                                 Row(siCheckFile, L"RADStudio22\\Win64\\vkl280.bpl", dcInstall)};
+    TScript script(items, 4);
+    for (int row : {0, 1, 2, 3, 3}) {  // the last check again: after no build it names no log
+        script.SetCurrent(row);
+        const int result = script.ItemDoScript();
+        if (row % 2 == 0) {
+            EXPECT_EQ(script.LogString() + std::to_wstring(result),
+                      L"Compiling package: vkl280.dpk...Success0");
+            continue;
+        }
+        EXPECT_EQ(script.ItemErrorText(result),
+                  L"Error in ScriptItem=" + std::to_wstring(row) +
+                      L", ErrorCode=1h ScriptItemId=13 with text\r\nCheck file: " + Project +
+                      (row == 1 ? L"\\Win32" : L"\\Win64") + L"\\vkl280.bpl...Fail" +
+                      (script.FailedItemCount() < 3 ? L"\r\nBuild log: " + log : L""));
     }
     const std::string rad = ToAnsi(Rad11);
     const std::string output = "stand-in output: compiling vkl280.dpk\r\n"
@@ -508,14 +438,11 @@ TEST_F(Builds, AFailedBuildLeavesItsOutputBesideTheProjectAndTheCheckNamesIt) {
     EXPECT_EQ(ReadFileBytes(log), "Command line: \"" + rad + "\\bin\\dcc32.exe\" vkl280.dpk\r\n" +
                                       output + "Command line: \"" + rad +
                                       "\\bin\\dcc64.exe\" vkl280.dpk\r\n" + output);
-    EXPECT_EQ(script.Run(3), 1);
-    EXPECT_EQ(script.ItemErrorText(1).find(L"Build log"), std::wstring::npos)
-        << "a check after no build names no log";
     EXPECT_EQ(script.FailedItemCount(), 3);
 }
 
-// A tool that never ends holds the run for the (shortened) bound only, leaves
-// that in its log and inherits no handle but its output file.
+// A tool that never ends holds the run for the (shortened) bound only, leaves that in its log and
+// inherits no handle but its output file.
 TEST_F(Builds, ANeverEndingToolHoldsTheRunForTheBoundOnlyAndInheritsNoOtherHandle) {
     constexpr DWORD ShippedBoundMs = 45000, TestBoundMs = 1500;
     EXPECT_EQ(BuildTimeoutMs, ShippedBoundMs);
@@ -527,89 +454,53 @@ TEST_F(Builds, ANeverEndingToolHoldsTheRunForTheBoundOnlyAndInheritsNoOtherHandl
     handles::FileHandle lock(CreateFileW(locked.c_str(), GENERIC_WRITE, 0, &inheritable,
                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(stop && lock);
-    THandlerProbe script({Row(siCompilePackage, L"vkl280.dpk", Rad11Bit, 0)});
     const ULONGLONG started = GetTickCount64();
-    const int result = script.Run(0);
+    Expect({{Build(L"vkl280.dpk", Rad11Bit), 0, L"Compiling package: vkl280.dpk...Success"}});
     const ULONGLONG elapsed = GetTickCount64() - started;
     lock.reset();
     handles::FileHandle reopened(CreateFileW(locked.c_str(), GENERIC_WRITE, 0, nullptr,
                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const std::string log = ReadFileBytes(Project + L"\\vkl280.dpk.log");
     SetEvent(stop.get());
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(script.LogString(), L"Compiling package: vkl280.dpk...Success");
     EXPECT_TRUE(elapsed >= TestBoundMs - 100 && elapsed < TestBoundMs + 10000) << elapsed;
     EXPECT_TRUE(reopened) << "the tool inherited a handle it was not given";
-    EXPECT_EQ(log, "Command line: \"" + ToAnsi(Rad11) +
-                       "\\bin\\dcc32.exe\" vkl280.dpk\r\nExit code: none, still "
-                       "running after "
-                       "1500 ms\r\n");
+    EXPECT_EQ(
+        ReadFileBytes(Project + L"\\vkl280.dpk.log"),
+        "Command line: \"" + ToAnsi(Rad11) +
+            "\\bin\\dcc32.exe\" vkl280.dpk\r\nExit code: none, still running after 1500 ms\r\n");
 }
 
-namespace {
-
-const std::wstring Bds2006 = L"Software\\Borland\\BDS\\4.0",
-                   Xe2 = L"Software\\Embarcadero\\BDS\\9.0";
-
-class IdeItems : public InstallStateTest {
-protected:
-    void SetUp() override {
-        InstallStateTest::SetUp();
-        InstallDir = TempPath(L"Velkora");
-    }
-    static void SetIde(int index, const wchar_t* dir) {
-        CurrentProduct = index;
-        CurrentProductDir = dir;
-    }
-    static std::wstring Value(const std::wstring& key, const std::wstring& name,
-                              HKEY root = HKEY_CURRENT_USER) {
-        std::wstring text;
-        return ReadRegString(root, key, name, text) ? text : L"<none>";
-    }
-    static void Set(const std::wstring& key, const std::wstring& name, const std::wstring& text) {
-        ASSERT_TRUE(WriteRegString(HKEY_CURRENT_USER, key, name, text));
-    }
-};
-
-}  // namespace
-
 TEST_F(IdeItems, RegisterPackageListsABuiltPackageAndAddsItsFolderOnce) {
-    SetIde(11, L"BDS2006");
-    THandlerProbe script({Row(siRegisterPackage, L"BDS2006\\dclvkl2006.bpl", 0, dcInstall)});
-    const std::wstring package = InstallDir + L"\\BDS2006\\dclvkl2006.bpl",
-                       dir = InstallDir + L"\\BDS2006";
-    Set(Bds2006 + L"\\Library", L"Search Path", L"$(BDS)\\Lib");
-    EXPECT_EQ(script.Run(0), -5) << "an unbuilt package is neither listed nor on the path";
-    EXPECT_EQ(script.LogString(), L"Registering package: " + package + L"...Fail");
-    EXPECT_EQ(Value(Bds2006 + L"\\Known Packages", package), L"<none>");
-    EXPECT_EQ(Value(Bds2006 + L"\\Library", L"Search Path"), L"$(BDS)\\Lib");
-    ASSERT_EQ(CreateDirectoryPath(dir), 0u);
-    ASSERT_TRUE(WriteFileBytes(package, "package"));
-    const std::wstring line = L"Registering package: " + package + L"...Success";
+    const std::wstring lib = Bds2006 + L"\\Library", known = Bds2006 + L"\\Known Packages",
+                       package = X(L"$I\\BDS2006\\dclvkl2006.bpl"), dir = X(L"$I\\BDS2006"),
+                       lower = L"X;" + LowerCase(dir) + L";Y",
+                       registered = L"Registering package: $I\\BDS2006\\dclvkl2006.bpl...",
+                       added = registered + L"Success\r\nAdding search path: $I\\BDS2006";
+    const TScriptItem reg = Row(siRegisterPackage, L"BDS2006\\dclvkl2006.bpl", dcInstall);
+    Set(lib, L"Search Path", L"$(BDS)\\Lib");
+    // An unbuilt package is neither listed nor on the path.
+    Expect({{Ide(11, L"BDS2006"), 0, L""}, {reg, -5, registered + L"Fail"}});
+    EXPECT_EQ(Value(known, package) + Value(lib, L"Search Path"), L"<none>$(BDS)\\Lib");
+    Put(package, "package");
+    // clang-format off
     const std::tuple<std::wstring, std::wstring, const wchar_t*> rows[] = {
-        {L"$(BDS)\\Lib", L"$(BDS)\\Lib;" + dir, L"...Success"},
-        {L"$(BDS)\\Lib;" + dir, L"$(BDS)\\Lib;" + dir, L"...Already"},
-        {L"", dir, L"...Success"},
-        {L"C:\\A;", L"C:\\A;" + dir, L"...Success"},
-        {L"X;" + LowerCase(dir) + L";Y", L"X;" + LowerCase(dir) + L";Y", L"...Already"}};
+        {L"$(BDS)\\Lib", L"$(BDS)\\Lib;" + dir, L"...Success"}, {L"$(BDS)\\Lib;" + dir, L"$(BDS)\\Lib;" + dir, L"...Already"},
+        {L"", dir, L"...Success"}, {L"C:\\A;", L"C:\\A;" + dir, L"...Success"}, {lower, lower, L"...Already"}};
+    // clang-format on
     for (const auto& [before, after, outcome] : rows) {
-        Set(Bds2006 + L"\\Library", L"Search Path", before);
-        EXPECT_EQ(script.Run(0), 0);
-        EXPECT_EQ(script.LogString(), line + L"\r\nAdding search path: " + dir + outcome);
-        EXPECT_EQ(Value(Bds2006 + L"\\Library", L"Search Path"), after);
+        Set(lib, L"Search Path", before);
+        Expect({{reg, 0, added + outcome}});
+        EXPECT_EQ(Value(lib, L"Search Path"), after);
     }
-    EXPECT_EQ(Value(Bds2006 + L"\\Known Packages", package), L"Standard Edition of Velkora v4.07");
-    ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, (Bds2006 + L"\\Library").c_str()), ERROR_SUCCESS);
-    EXPECT_EQ(script.Run(0), -2) << "still listed, the missing value not created";
-    EXPECT_EQ(script.LogString(), line);
-    EXPECT_EQ(Value(Bds2006 + L"\\Library", L"Search Path"), L"<none>");
+    EXPECT_EQ(Value(known, package), L"Standard Edition of Velkora v4.07");
+    ASSERT_EQ(RegDeleteTreeW(HKEY_CURRENT_USER, lib.c_str()), ERROR_SUCCESS);
+    Expect({{reg, -2, registered + L"Success"}});  // still listed; the missing value not created
+    EXPECT_EQ(Value(lib, L"Search Path"), L"<none>");
     // Only BDS 2007 to 2010 are told to reload their options.
-    for (int index : {11, 12, 14, 15}) {
-        SetIde(index, L"BDS2006");
-        Set(std::wstring(BorlandProducts[index].RegKey) + L"\\Library", L"Search Path", L"");
-        EXPECT_EQ(script.Run(0), 0);
-        EXPECT_EQ(Value(std::wstring(BorlandProducts[index].RegKey) + L"\\Globals",
-                        L"ForceEnvOptionsUpdate"),
+    for (uint32_t index : {11, 12, 14, 15}) {
+        const std::wstring key = BorlandProducts[index].RegKey;
+        Set(key + L"\\Library", L"Search Path", L"");
+        Expect({{Ide(index, L"BDS2006"), 0, L""}, {reg, 0, added + L"...Success"}});
+        EXPECT_EQ(Value(key + L"\\Globals", L"ForceEnvOptionsUpdate"),
                   index == 12 || index == 14 ? L"1" : L"<none>")
             << index;
     }
@@ -617,120 +508,88 @@ TEST_F(IdeItems, RegisterPackageListsABuiltPackageAndAddsItsFolderOnce) {
 
 TEST_F(IdeItems, SearchAndIdePathsAreAddedOnceAndNeverCreated) {
     const std::wstring cb6 = L"Software\\Borland\\C++Builder\\6.0\\Library",
-                       cpp = Xe2 + L"\\C++\\Paths\\Win32";
-    THandlerProbe script(
-        {Row(siAddSearchPath, L"Source", 0, dcInstall),
-         Row(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", sfIdeWin32, dcInstall),
-         Row(siAddIdePath, L"\\Library\\Win64\\Search Path", 0x80 | sfIdeWin64, dcInstall)});
-    SetIde(8, L"CBuilder6");
-    EXPECT_EQ(script.Run(0), -2);
-    SetIde(16, L"RADStudio9");
-    EXPECT_EQ(script.Run(1), 0);
-    EXPECT_EQ(script.LogString() + Value(cb6, L"Search Path") + Value(cpp, L"LibraryPath"),
-              L"<none><none>");
+                       cpp = Xe2 + L"\\C++\\Paths\\Win32", win64 = Xe2 + L"\\Library\\Win64";
+    // clang-format off
+    const TScriptItem cb6Ide = Ide(8, L"CBuilder6"), xe2Ide = Ide(16, L"RADStudio9"),
+        search = Row(siAddSearchPath, L"Source", dcInstall),
+        cppPath = Row(siAddIdePath, L"\\C++\\Paths\\Win32\\LibraryPath", dcInstall, sfIdeWin32),
+        win64Path = Row(siAddIdePath, L"\\Library\\Win64\\Search Path", dcInstall, 0x80 | sfIdeWin64);
+    // clang-format on
+    Expect({{cb6Ide, 0, L""}, {search, -2, L""}, {xe2Ide, 0, L""}, {cppPath, 0, L""}});
+    EXPECT_EQ(Value(cb6, L"Search Path") + Value(cpp, L"LibraryPath"), L"<none><none>");
     Set(cb6, L"Search Path", L"$(BCB)\\Lib");
     Set(cpp, L"LibraryPath", L"$(BDS)\\lib");
-    const std::wstring source = InstallDir + L"\\Source",
-                       win32 = InstallDir + L"\\RADStudio9\\Win32";
-    for (const wchar_t* outcome : {L"...Success", L"...Already"}) {
-        SetIde(8, L"CBuilder6");
-        EXPECT_EQ(script.Run(0), 0);
-        EXPECT_EQ(script.LogString(), L"Adding search path: " + source + outcome);
-        SetIde(16, L"RADStudio9");
-        EXPECT_EQ(script.Run(1), 0);
-        EXPECT_EQ(script.LogString(), L"Adding search path: " + win32 + outcome);
-    }
-    EXPECT_EQ(Value(cb6, L"Search Path"), L"$(BCB)\\Lib;" + source);
-    EXPECT_EQ(Value(cpp, L"LibraryPath"), L"$(BDS)\\lib;" + win32);
-    Set(Xe2 + L"\\Library\\Win64", L"Search Path", L"");
-    EXPECT_EQ(script.Run(2), 0);
-    EXPECT_EQ(Value(Xe2 + L"\\Library\\Win64", L"Search Path"),
-              InstallDir + L"\\RADStudio9\\Win64");
+    Set(win64, L"Search Path", L"");
+    for (const std::wstring outcome : {L"...Success", L"...Already"})
+        Expect({{cb6Ide, 0, L""},
+                {search, 0, L"Adding search path: $I\\Source" + outcome},
+                {xe2Ide, 0, L""},
+                {cppPath, 0, L"Adding search path: $I\\RADStudio9\\Win32" + outcome},
+                {win64Path, 0, L"Adding search path: $I\\RADStudio9\\Win64" + outcome}});
+    EXPECT_EQ(Value(cb6, L"Search Path") + L"|" + Value(cpp, L"LibraryPath") + L"|" +
+                  Value(win64, L"Search Path"),
+              X(L"$(BCB)\\Lib;$I\\Source|$(BDS)\\lib;$I\\RADStudio9\\Win32|$I\\RADStudio9\\Win64"));
 }
 
 TEST_F(IdeItems, HelpFilesGetTheirLineOnceAndReplaceTextChangesTheFirstMatch) {
     BorlandProducts[5].RootDir = TempPath(L"CBuilder4");
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"CBuilder4\\Help")), 0u);
-    ASSERT_EQ(CreateDirectoryPath(InstallDir), 0u);
-    SetIde(5, L"CBuilder4");
-    const std::wstring file = TempPath(L"CBuilder4\\Help\\bcb4.ohl"),
-                       settings = InstallDir + L"\\s.txt";
-    THandlerProbe script({Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 3, dcIdeHelp),
-                          Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 1, dcIdeHelp),
-                          Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", 4, dcIdeHelp),
-                          Row(siReplaceText, L"s.txt", 0, dcInstall, 0, L"oldValue", L"New"),
-                          Row(siReplaceText, L"missing.txt", 0, dcInstall, 0, L"a", L"b")});
+    const TScriptItem link = Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeHelp, 3);
+    const std::wstring modified = L"Modifying file: $T\\CBuilder4\\Help\\bcb4.ohl...";
     // The searched text begins with its line break: a first line does not count.
     const std::pair<const char*, const char*> rows[] = {
         {":Link bcb4.hlp\r\n", ":Link bcb4.hlp\r\n:Link vklib.hlp\r\n"},
         {":Link bcb4.hlp", ":Link bcb4.hlp\r\n:Link vklib.hlp\r\n"},
         {":LINK VKLIB.HLP\r\n", ":LINK VKLIB.HLP\r\n:Link vklib.hlp\r\n"}};
     for (const auto& [before, after] : rows) {
-        ASSERT_TRUE(WriteFileBytes(file, before));
-        for (const wchar_t* outcome : {L"...Success", L"...Already"}) {
-            EXPECT_EQ(script.Run(0), 0);
-            EXPECT_EQ(script.LogString(), L"Modifying file: " + file + outcome);
-            EXPECT_EQ(ReadFileBytes(file), after);
-        }
+        Put(L"$T\\CBuilder4\\Help\\bcb4.ohl", before);
+        Expect({{Ide(5, L"CBuilder4"), 0, L""},
+                {link, 0, modified + L"Success"},
+                {link, 0, modified + L"Already"}});
+        EXPECT_EQ(ReadFileBytes(TempPath(L"CBuilder4\\Help\\bcb4.ohl")), after);
     }
-    EXPECT_EQ(script.Run(1), -1) << "a missing file is not created";
+    // A missing file is not created; a slot beyond the IDE's files names none.
+    Expect({{Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeHelp, 1), -1, L""},
+            {Row(siModifyHelpFile, L"\r\n:Link vklib.hlp", dcIdeHelp, 4), -1, L""}});
     EXPECT_FALSE(PathExists(TempPath(L"CBuilder4\\Help\\bcb4.cfg")));
-    EXPECT_EQ(script.Run(2), -1) << "a slot beyond the IDE's files";
 
-    ASSERT_TRUE(WriteFileBytes(settings, "Path=OLDVALUE;more oldvalue\r\n"));
-    const std::wstring line =
-        L"Replace text: File=" + settings + L", FindText=oldValue, ReplaceTo=New";
-    for (const char* after : {"Path=New;more oldvalue\r\n", "Path=New;more New\r\n"}) {
-        EXPECT_EQ(script.Run(3), 0);
-        EXPECT_EQ(script.LogString(), line + L"...Success");
-        EXPECT_EQ(ReadFileBytes(settings), after);
-    }
-    EXPECT_EQ(script.Run(3), 0);
-    EXPECT_EQ(script.LogString(), line + L"...Already");
-    EXPECT_EQ(script.Run(4), -1);
-    EXPECT_FALSE(PathExists(InstallDir + L"\\missing.txt"));
+    Put(L"$I\\s.txt", "Path=OLDVALUE;more oldvalue\r\n");
+    const TScriptItem replace = Row(siReplaceText, L"s.txt", dcInstall, 0, 0, L"oldValue", L"New");
+    const std::wstring line = L"Replace text: File=$I\\s.txt, FindText=oldValue, ReplaceTo=New...";
+    Expect({{replace, 0, line + L"Success"},
+            {replace, 0, line + L"Success"},
+            {replace, 0, line + L"Already"},
+            {Row(siReplaceText, L"missing.txt", dcInstall, 0, 0, L"a", L"b"), -1, L""}});
+    EXPECT_EQ(ReadFileBytes(Inst(L"s.txt")), "Path=New;more New\r\n");
+    EXPECT_FALSE(PathExists(Inst(L"missing.txt")));
 }
 
 TEST_F(IdeItems, WinHelpTheProductKeyTheUninstallEntryAndTheHelpBatch) {
     const std::wstring help = L"Software\\Microsoft\\Windows\\Help",
-                       entry = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib";
+                       entry = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\vklLib",
+                       other = L"Software\\Brightmoss\\Other";
     const HKEY hklm = HKEY_LOCAL_MACHINE;
-    InstallDir = TempPath(L"Lib %OS% ^&! (x)");  // cmd would expand and split this
-    ASSERT_EQ(CreateDirectoryPath(InstallDir + L"\\Help"), 0u);
-    ASSERT_TRUE(WriteFileBytes(InstallDir + L"\\Help\\help_reg.bat", "@echo ran> ran.txt\r\n"));
-    THandlerProbe script({Row(siRegisterWinHelp, L"vklib.hlp", 0, 0),
-                          Row(siSetHelpDir, L"Help", 0, dcInstall),
-                          Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0x80000002, 0),
-                          Row(siCreateRegKey, L"Software\\Brightmoss\\Other", 0x12345, 0),
-                          Row(siRegisterUninstall, L"unbrm.exe", 0, dcInstall),
-                          Row(siRegisterHelp, L"help\\help_reg.bat", 0, 0),
-                          Row(siRegisterHelp, L"help\\missing.bat", 0, 0)});
-    EXPECT_EQ(script.Run(0), 0);
-    EXPECT_EQ(script.LogString(), L"Registering windows help: vklib.hlp...Success");
+    // clang-format off
+    const Step winHelp{Row(siRegisterWinHelp, L"vklib.hlp", 0), 0, L"Registering windows help: vklib.hlp...Success"},
+        uninstall{Row(siRegisterUninstall, L"unbrm.exe", dcInstall), 0, L"Registering Uninstall: unbrm.exe...Success"};
+    Expect({winHelp});
     EXPECT_EQ(Value(help, L"vklib.hlp", hklm), L"") << "before any help folder is named";
-    EXPECT_EQ(script.Run(1) + script.Run(0) + script.Run(2) + script.Run(3), 0);
-    EXPECT_EQ(Value(help, L"vklib.hlp", hklm), InstallDir + L"\\Help");
+    InstallDir = TempPath(L"Lib %OS% ^&! (x)");  // cmd would expand and split this
+    Put(L"$I\\Help\\help_reg.bat", "@echo ran> ran.txt\r\n");
+    Expect({{Row(siSetHelpDir, L"Help", dcInstall), 0, L""}, winHelp,
+            {Row(siCreateRegKey, L"Software\\Brightmoss\\Velkora", 0, 0x80000002), 0, L""},
+            {Row(siCreateRegKey, other.c_str(), 0, 0x12345), 0, L""}, uninstall,
+            {Row(siRegisterHelp, L"help\\help_reg.bat", 0), 0, L"Register help: $I\\help\\help_reg.bat...Success"},
+            {Row(siRegisterHelp, L"help\\missing.bat", 0), AnyError, L""}});
+    // clang-format on
+    EXPECT_EQ(Value(help, L"vklib.hlp", hklm), X(L"$I\\Help"));
     EXPECT_TRUE(KeyExists(hklm, L"Software\\Brightmoss\\Velkora"));
-    EXPECT_FALSE(KeyExists(hklm, L"Software\\Brightmoss\\Other") ||
-                 KeyExists(HKEY_CURRENT_USER, L"Software\\Brightmoss\\Other"));
+    EXPECT_FALSE(KeyExists(hklm, other) || KeyExists(HKEY_CURRENT_USER, other));
+    EXPECT_EQ(ReadFileBytes(X(L"$I\\Help\\ran.txt")), "ran\r\n") << "run in the help folder";
+    EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(X(L"$I\\help"))) << "later items run there";
+    EXPECT_EQ(Value(entry, L"DisplayName", hklm), L"Brightmoss Velkora v4.07");
     // Paths with blanks are quoted, others not.
-    for (const std::wstring& dir : {InstallDir, TempPath(L"Velkora")}) {
-        InstallDir = dir;
-        const std::wstring q = dir.find(L' ') == std::wstring::npos ? L"" : L"\"";
-        EXPECT_EQ(script.Run(4), 0);
-        EXPECT_EQ(script.LogString(), L"Registering Uninstall: unbrm.exe...Success");
-        EXPECT_EQ(Value(entry, L"DisplayName", hklm), L"Brightmoss Velkora v4.07");
-        EXPECT_EQ(Value(entry, L"UninstallString", hklm),
-                  q + dir + L"\\unbrm.exe" + q + L" " + q + dir + L"\\uninst.log" + q);
-    }
-    InstallDir = TempPath(L"Lib %OS% ^&! (x)");
-    EXPECT_EQ(script.Run(5), 0);
-    EXPECT_EQ(script.LogString(),
-              L"Register help: " + InstallDir + L"\\help\\help_reg.bat...Success");
-    EXPECT_EQ(ReadFileBytes(InstallDir + L"\\Help\\ran.txt"), "ran\r\n")
-        << "run in the help folder";
-    EXPECT_EQ(LowerCase(CurrentDirectory()), LowerCase(InstallDir + L"\\help"))
-        << "later items run there";
-    EXPECT_GT(script.Run(6), 0);
-    EXPECT_EQ(script.LogString(), L"");
+    EXPECT_EQ(Value(entry, L"UninstallString", hklm), X(L"\"$I\\unbrm.exe\" \"$I\\uninst.log\""));
+    InstallDir = TempPath(L"Velkora");
+    Expect({uninstall});
+    EXPECT_EQ(Value(entry, L"UninstallString", hklm), X(L"$I\\unbrm.exe $I\\uninst.log"));
 }
