@@ -90,12 +90,10 @@ TEST_F(SandboxTest, StringListKeepsTheLocaleOrderFindsByItsDuplicatePolicyAndRea
     for (const std::wstring& s : strings)
         list.Add(s);
     std::vector<std::wstring> stored = Lines(list);
-    for (size_t i = 1; i < stored.size(); ++i)
-        ASSERT_LE(CompareStringW(LOCALE_USER_DEFAULT, SORT_STRINGSORT, stored[i - 1].data(),
-                                 int(stored[i - 1].size()), stored[i].data(),
-                                 int(stored[i].size())),
-                  CSTR_EQUAL)
-            << i;
+    EXPECT_TRUE(std::ranges::is_sorted(stored, [](const std::wstring& a, const std::wstring& b) {
+        return CompareStringW(LOCALE_USER_DEFAULT, SORT_STRINGSORT, a.data(), int(a.size()),
+                              b.data(), int(b.size())) == CSTR_LESS_THAN;
+    }));
     std::ranges::sort(stored);
     std::ranges::sort(strings);
     EXPECT_TRUE(stored == strings) << "Add keeps every string, duplicates too";
@@ -109,8 +107,7 @@ TEST_F(SandboxTest, StringListKeepsTheLocaleOrderFindsByItsDuplicatePolicyAndRea
     EXPECT_TRUE(run.Find(L"k", at) && !run.Find(L"m", missing) && run.Add(L"k") == 3);
     run.SetDuplicates(dupAccept);
     EXPECT_TRUE(run.Find(L"k", first) && at == 3 && missing == 7 && first == 1)
-        << "dupIgnore: the first equal one met, else the insertion point; dupAccept: the run's "
-           "first";
+        << "dupIgnore: the first equal met, or where it goes; dupAccept: the run's first";
     run.Insert(-1, L"x");
     run.Insert(run.Count() + 1, L"x");
     EXPECT_EQ(run.Get(-1) + run.Get(run.Count()) + std::to_wstring(run.Count()), L"9");
@@ -352,15 +349,13 @@ TEST_F(InstallStateTest, InstallRecordWrittenOverAnOlderOneWithItsTypesAndReadBa
     wchar_t date[64] = L"";
     GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 64);
     ASSERT_TRUE(WriteInstallRecord());
-    for (const auto& [name, value] :
-         {std::pair<const wchar_t*, std::wstring>{L"RootDir", InstallDir},
-          {L"Version", L"4.07"},
-          {L"Type", L"Standard Edition"},
-          {L"Remark", L"kept"},
-          {L"InstallDate", date}}) {
-        std::wstring stored;
-        EXPECT_TRUE(ReadRegString(hklm, key, name, stored) && stored == value) << name;
-    }
+    const auto stored = [&](const wchar_t* name) {
+        std::wstring text = L"(none)";
+        return ReadRegString(hklm, key, name, text), text;
+    };
+    EXPECT_EQ(stored(L"RootDir") + L"|" + stored(L"Version") + L"|" + stored(L"Type") + L"|" +
+                  stored(L"Remark") + L"|" + stored(L"InstallDate"),
+              InstallDir + L"|4.07|Standard Edition|kept|" + date);
     CustomizeItems = 5;  // a DWORD replaced the text; a stored 0 is a choice
     EXPECT_EQ(previous(), L"134218752|536875136|4.07|" + InstallDir + L"|17");
     ASSERT_TRUE(WriteRegDword(hklm, key, L"CustomizeItems", 0));
@@ -380,12 +375,12 @@ namespace {
 constexpr int CBuilder6 = 8, Delphi7 = 9, BDS2006 = 11, Delphi2007 = 12, RADStudio9 = 16,
               RADStudio22 = 28;
 
-TInstallChoice& RowOf(int index) {
-    for (TInstallChoice& choice : InstallChoices)
-        if (choice.Versions == BorlandProducts[index].InternalId)
-            return choice;
-    ADD_FAILURE() << "no row for IDE " << index;
-    return InstallChoices[0];
+// The selection rows: x checked, o unchecked, - disabled, # disabled but checked.
+std::string Rows() {
+    std::string rows;
+    for (const TInstallChoice& row : InstallChoices)
+        rows += IsChoiceEnabled(row) ? (row.Checked ? 'x' : 'o') : (row.Checked ? '#' : '-');
+    return rows;
 }
 
 }  // namespace
@@ -420,35 +415,26 @@ TEST_F(InstallStateTest, DetectionNeedsRootDirAndTheIdesToolAndPreselectionFollo
                         (type == REG_SZ ? TempPath(L"IDE" + std::to_wstring(ide)) : L""))
             << ide << " (the machine's value wins)";
 
-    // A first installation checks the selected IDEs' rows and the rows without IDE.
+    // A first installation checks the rows of detected IDEs and the rows without IDE.
     PreselectProducts(0);
     InitChoiceChecks(0);
-    for (const TInstallChoice& choice : InstallChoices) {
-        bool detected = choice.Versions == 0;
-        for (int i = 1; i <= BorlandProductCount; ++i)
-            detected |=
-                (choice.Versions & BorlandProducts[i].InternalId) && BorlandProducts[i].Exists;
-        EXPECT_TRUE(choice.Checked == detected && IsChoiceEnabled(choice) == detected)
-            << ToAnsi(choice.Caption);
-    }
+    EXPECT_EQ(Rows(), "x--------------xxxx--xx");
     EXPECT_TRUE(BorlandProducts[Delphi7].Selected) << "detected, though without a row";
 
-    // Previous versions decide selection; previous items decide only the rows they name.
-    TInstallChoice& demos = InstallChoices[InstallChoiceCount - 1];
+    // Previous versions decide selection; previous items (the even rows) check the rows they
+    // name whose IDE is there and uncheck the others, and leave the rest (the odd rows) alone.
     PreselectProducts(
         int32_t(BorlandProducts[BDS2006].InternalId | BorlandProducts[RADStudio9].InternalId));
     EXPECT_TRUE(BorlandProducts[BDS2006].Selected && !BorlandProducts[Delphi2007].Selected &&
                 !BorlandProducts[RADStudio9].Selected)
         << "not chosen last time, or chosen but gone: not selected";
-    RowOf(Delphi2007).Checked = RowOf(RADStudio22).Checked = demos.Checked = false;
-    RowOf(RADStudio9).Checked = true;
-    InitChoiceChecks(int32_t(RowOf(BDS2006).Mask | RowOf(RADStudio9).Mask | RowOf(Delphi2007).Mask |
-                             demos.Mask));
-    EXPECT_TRUE(RowOf(BDS2006).Checked && RowOf(Delphi2007).Checked && demos.Checked &&
-                IsChoiceEnabled(demos));
-    EXPECT_FALSE(RowOf(RADStudio9).Checked || IsChoiceEnabled(RowOf(RADStudio9)) ||
-                 RowOf(RADStudio22).Checked)
-        << "named, but gone; a row the items do not name stays as it was";
+    uint32_t evenRows = 0;
+    for (int row = 0; row < InstallChoiceCount; ++row) {
+        InstallChoices[row].Checked = row % 3 == 0;
+        evenRows |= row % 2 == 0 ? InstallChoices[row].Mask : 0;
+    }
+    InitChoiceChecks(int32_t(evenRows));
+    EXPECT_EQ(Rows(), "x--#-----#-----xxox--xx");
 }
 
 TEST_F(SandboxTest, TargetFolderVerdictsNormalisedFoldersAndTheLengthBound) {
@@ -461,15 +447,11 @@ TEST_F(SandboxTest, TargetFolderVerdictsNormalisedFoldersAndTheLengthBound) {
                                                                  sUninstallEntryName},
           {L"OtherProduct", L"Otherlib", sUninstallEntryName},
           {L"OtherEntry", sProductName, L"otherLib"}}) {
+        const std::wstring texts[] = {
+            L"", product, sProductVersion, sProductType, L"C:\\Old", sProductRegKey, L"", entry};
         std::string log = UninstLogMagic;
-        for (const auto& [code, text] : {std::pair<uint32_t, std::wstring>{1, product},
-                                         {2, sProductVersion},
-                                         {3, sProductType},
-                                         {4, L"C:\\Old"},
-                                         {5, sProductRegKey},
-                                         {7, entry},
-                                         {6, L""}})
-            log += EncodeUninstRecord(siProductInfo | 0x10000, code, 0, ToUtf8(text));
+        for (uint32_t code : {1u, 2u, 3u, 4u, 5u, 7u, 6u})
+            log += EncodeUninstRecord(siProductInfo | 0x10000, code, 0, ToUtf8(texts[code]));
         ASSERT_TRUE(CreateDirectoryPath(TempPath(name)) == 0 &&
                     WriteFileBytes(TempPath(name) + L"\\uninst.log", log) &&
                     WriteFileBytes(TempPath(name) + L"\\ReadMe.txt", "x"));
