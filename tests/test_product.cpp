@@ -340,10 +340,8 @@ TEST_F(InstallStateTest, InstallRecordWrittenOverAnOlderOneWithItsTypesAndReadBa
     EXPECT_EQ(previous(), L"0|0|||05");
     ASSERT_TRUE(WriteRegString(hklm, key, L"CustomizeItems", L"mistyped") &&
                 WriteRegString(hklm, key, L"Remark", L"kept"));
-    InstallDir = L"C:\\Program Files\\Velkora";
-    InstallVersions = 0x8000400;
-    InstallItems = 0x20001080;
-    CustomizeItems = 7;
+    std::tie(InstallDir, InstallVersions, InstallItems, CustomizeItems) =
+        std::tuple(L"C:\\Program Files\\Velkora", 0x8000400u, 0x20001080u, 7u);
     SYSTEMTIME now{};
     GetLocalTime(&now);
     wchar_t date[64] = L"";
