@@ -134,7 +134,8 @@ TEST_F(SandboxTest, StringListKeepsTheLocaleOrderFindsByItsDuplicatePolicyAndRea
     list.Insert(0, L"caf\u00e9");
     list.SaveToFileA(TempPath(L"a.txt"));
     list.SaveToFile(TempPath(L"w.txt"));
-    EXPECT_TRUE(ReadFileBytes(TempPath(L"a.txt")) == ToAnsi(expected));
+    EXPECT_TRUE(ReadFileBytes(TempPath(L"a.txt")) == ToAnsi(expected) &&
+                ToAnsi(L"caf\u00e9") == "caf\xE9");
     EXPECT_TRUE(ReadFileBytes(TempPath(L"w.txt")) ==
                 std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
     list.Clear();
