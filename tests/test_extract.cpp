@@ -16,11 +16,23 @@ BOOL CALLBACK OtherProcessWindow(HWND wnd, LPARAM processId) {
     return owner != static_cast<DWORD>(processId);
 }
 
-class ExtractionRun : public SandboxTest {
-protected:
-    // Runs setup.exe /X in the test directory: it must end with 0 and never show a window (a
-    // message box would also keep it from ending).
-    void RunExtraction() {
+}  // namespace
+
+// setup.exe /X ends with 0 and never shows a window (a message box would also keep it from
+// ending); it writes exactly the table's directories and files, each as its payload file (the
+// about-box library comes from the build), changes no key, and a second run restores a file.
+TEST_F(SandboxTest, ExtractionWritesExactlyThePayloadTreeWithoutWindowOrRegistryChange) {
+    TSnapshot expected, registryBefore, registryAfter;
+    for (int i = 0; i < ScriptItemCount; ++i) {
+        const std::wstring name = ScriptItems[i].Name ? ScriptItems[i].Name : L"";
+        if (ScriptItems[i].ItemType == siCreateDir && !name.empty())
+            expected[TempPath(name)] = "<dir>";
+        if (ScriptItems[i].ItemType == siExtractFile)
+            expected[TempPath(name)] = ReadFileBytes(
+                name == L"Source\\vkabout.dll" ? BuildDir() + L"\\vkabout.dll"
+                                               : SourceDir() + L"\\resources\\payload\\" + name);
+    }
+    const auto extract = [&] {
         ChildProcess child;
         StartProcess(child, BuildDir() + L"\\setup.exe", L"/X", TempDir);
         ASSERT_TRUE(child) << "setup.exe did not start: " << child.StartError;
@@ -33,78 +45,42 @@ protected:
                 FAIL() << "setup.exe /X did not end";
             }
         }
-        EXPECT_EQ(code, 0u);
-        EXPECT_FALSE(window);
-    }
-
-    // The written tree must be exactly the table's directories and files, each file as its
-    // payload file (the about-box library comes from the build).
-    void ExpectTheWholePayload() {
-        TSnapshot expected, written;
-        for (int i = 0; i < ScriptItemCount; ++i) {
-            const std::wstring name = ScriptItems[i].Name ? ScriptItems[i].Name : L"";
-            if (ScriptItems[i].ItemType == siCreateDir && !name.empty())
-                expected[TempPath(name)] = "<dir>";
-            if (ScriptItems[i].ItemType == siExtractFile)
-                expected[TempPath(name)] =
-                    ReadFileBytes(name == L"Source\\vkabout.dll"
-                                      ? BuildDir() + L"\\vkabout.dll"
-                                      : SourceDir() + L"\\resources\\payload\\" + name);
-        }
-        ASSERT_FALSE(expected.empty());
+        TSnapshot written;
         SnapFiles(TempDir, true, written);
+        EXPECT_TRUE(code == 0 && !window && expected.size() > 1) << code;
         EXPECT_EQ(Differences(expected, written), std::set<std::string>{});
-    }
-};
-
-}  // namespace
-
-TEST_F(ExtractionRun, WritesExactlyThePayloadTreeWithoutWindowOrRegistryChangeAndRestoresIt) {
+    };
     // setup.exe sees the prefix's real keys; so must this process. Test programs keep their
     // scratch keys below Software\VelkoraTests while they run, in parallel with this test.
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    TSnapshot before, after;
     const auto software = [](TSnapshot& into) {
         SnapKey(HKEY_LOCAL_MACHINE, L"HKLM", L"Software", into);
         SnapKey(HKEY_CURRENT_USER, L"HKCU", L"Software", into, L"Software\\VelkoraTests");
     };
-    software(before);
-    ASSERT_GT(before.size(), 10u);
-    ASSERT_NO_FATAL_FAILURE(RunExtraction());
-    ExpectTheWholePayload();
-    software(after);
-    EXPECT_EQ(Differences(before, after), std::set<std::string>{});
-
-    // A second run restores a changed file.
+    software(registryBefore);
+    extract();
+    software(registryAfter);
+    EXPECT_TRUE(registryBefore.size() > 10 && registryBefore == registryAfter)
+        << testing::PrintToString(Differences(registryBefore, registryAfter));
     ASSERT_TRUE(WriteFileBytes(TempPath(L"Source\\VklStore.pas"), "changed"));
-    RunExtraction();
-    ExpectTheWholePayload();
+    extract();
 }
 
-// Each offered IDE runs one block, opened by the siIfItems of its own selection row.
+// Each offered IDE runs one block, opened by the siIfItems of its own selection row; the
+// extract-if-newer row compares the installed uninstaller's product version with this version.
 TEST(ScriptTable, EachOfferedIdeRunsOneBlockOpenedByItsSelectionRow) {
-    const auto choiceOf = [](int ide) -> const TInstallChoice* {
+    std::map<int, uint32_t> rowOf;  // offered IDE -> its row's mask
+    for (int ide = 1; ide <= BorlandProductCount; ++ide)
         for (const TInstallChoice& choice : InstallChoices)
             if (choice.Versions == BorlandProducts[ide].InternalId)
-                return &choice;
-        return nullptr;
-    };
-    std::set<int> blocks, offered;
-    for (int row = 1; row < ScriptItemCount; ++row) {
-        const TScriptItem& item = ScriptItems[row];
-        if (item.ItemType != siSetIde || ScriptItems[row - 1].ItemType != siIfItems)
-            continue;
-        const int ide = static_cast<int>(item.Code);
-        ASSERT_TRUE(IsValidProductIndex(ide) && choiceOf(ide)) << row;
-        EXPECT_EQ(ScriptItems[row - 1].Code, choiceOf(ide)->Mask) << row;
-        EXPECT_TRUE(blocks.insert(ide).second) << ide;
-    }
-    for (int ide = 1; ide <= BorlandProductCount; ++ide)
-        if (choiceOf(ide))
-            offered.insert(ide);
-    EXPECT_EQ(blocks, offered);
-    // The extract-if-newer row compares the installed uninstaller's product version with this.
+                rowOf[ide] = choice.Mask;
+    std::map<int, uint32_t> blocks;  // IDE -> the mask that opens its block
+    int repeated = 0;
+    for (int row = 1; row < ScriptItemCount; ++row)
+        if (ScriptItems[row].ItemType == siSetIde && ScriptItems[row - 1].ItemType == siIfItems)
+            repeated += !blocks.emplace(ScriptItems[row].Code, ScriptItems[row - 1].Code).second;
+    EXPECT_TRUE(repeated == 0 && blocks == rowOf) << testing::PrintToString(blocks);
     DWORD high = 0, low = 0;
     ASSERT_TRUE(GetFileProductVersion(BuildDir() + L"\\unbrm.exe", high, low));
     EXPECT_EQ(high, static_cast<DWORD>(MAKELONG(VK_VERSION_MINOR, VK_VERSION_MAJOR)));

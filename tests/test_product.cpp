@@ -24,57 +24,6 @@ struct CountingTraits {
     static Type Empty() noexcept { return 0; }
     static bool Close(Type h) noexcept { return ++CloseCount[h], h != 7; }  // 7 fails to close
 };
-using Counted = UniqueHandle<CountingTraits>;
-
-}  // namespace
-
-TEST(Handles, EveryOwnedValueIsClosedExactlyOnceAndRealOwnersCloseTheirs) {
-    {
-        Counted a(1), c(2), d(3), e(5), f(7);
-        Counted b(std::move(a));
-        c = std::move(b);  // closes 2, takes 1
-        EXPECT_TRUE(!a && CloseCount[2] == 1 && CloseCount[1] == 0);
-        EXPECT_TRUE(d.reset(4));
-        EXPECT_EQ(d.release(), 4);
-        *e.put() = 6;
-        EXPECT_EQ(CloseCount[5], 1) << "put closes the old value first";
-        EXPECT_FALSE(f.reset()) << "a failed close is reported";
-        EXPECT_TRUE(f.reset());
-    }
-    for (int h : {1, 2, 3, 5, 6, 7})
-        EXPECT_EQ(CloseCount[h], 1) << h;
-    EXPECT_EQ(CloseCount[4], 0) << "a released value is the caller's";
-
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(L"C:\\windows\\*", &data);
-    HKEY key = nullptr;
-    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key);
-    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
-    HDC memory = CreateCompatibleDC(nullptr);
-    ASSERT_TRUE(event && search != INVALID_HANDLE_VALUE && key && brush && memory);
-    {
-        KernelHandle ev(event);
-        FindHandle s(search);
-        RegKey k(key);
-        GdiObject b(brush);
-        MemoryDC dc(memory);
-        HGDIOBJ original = GetCurrentObject(memory, OBJ_BRUSH);
-        {
-            SelectObjectGuard select(memory, brush);
-            EXPECT_EQ(GetCurrentObject(memory, OBJ_BRUSH), brush);
-        }
-        EXPECT_EQ(GetCurrentObject(memory, OBJ_BRUSH), original) << "the selection is restored";
-        EXPECT_EQ(FileHandle().get(), INVALID_HANDLE_VALUE);
-    }
-    DWORD flags = 0;
-    wchar_t name[MAX_PATH];
-    EXPECT_FALSE(GetHandleInformation(event, &flags) || FindNextFileW(search, &data));
-    EXPECT_NE(RegEnumKeyW(key, 0, name, MAX_PATH), ERROR_SUCCESS);
-    EXPECT_EQ(GetObjectType(brush) + GetObjectType(memory), 0u);
-}
-
-namespace {
 
 std::vector<std::wstring> Lines(const TbrmStringList& list) {
     std::vector<std::wstring> lines;
@@ -83,102 +32,124 @@ std::vector<std::wstring> Lines(const TbrmStringList& list) {
     return lines;
 }
 
-// The list's order: CompareStringW of the user's locale, string sort, case kept.
-int LocaleOrder(const std::wstring& a, const std::wstring& b) {
-    return CompareStringW(LOCALE_USER_DEFAULT, SORT_STRINGSORT, a.data(), int(a.size()), b.data(),
-                          int(b.size())) -
-           CSTR_EQUAL;
+// Up to longest - 1 characters drawn from alphabet.
+std::wstring RandomText(std::mt19937& random, const std::wstring& alphabet, unsigned longest) {
+    std::wstring text(random() % longest, L' ');
+    for (wchar_t& c : text)
+        c = alphabet[random() % alphabet.size()];
+    return text;
 }
 
 }  // namespace
 
-TEST(StringList, FollowsTheLocaleOrderAndTheDuplicatePolicyFindsTheRightEntry) {
+TEST(Handles, EveryOwnedValueIsClosedExactlyOnceAndRealOwnersCloseTheirs) {
+    {
+        UniqueHandle<CountingTraits> a(1), c(2), d(3), e(5), f(7), b(std::move(a));
+        c = std::move(b);  // closes 2, takes 1
+        EXPECT_TRUE(!a && CloseCount[2] == 1 && CloseCount[1] == 0 && d.reset(4));
+        EXPECT_EQ(d.release(), 4);
+        *e.put() = 6;
+        EXPECT_EQ(CloseCount[5], 1) << "put closes the old value first";
+        EXPECT_TRUE(!f.reset() && f.reset()) << "a failed close is reported";
+    }
+    EXPECT_EQ(std::vector(CloseCount, CloseCount + 8), (std::vector{0, 1, 1, 1, 0, 1, 1, 1}))
+        << "each closed once; a released value (4) is the caller's";
+
+    WIN32_FIND_DATAW data;
+    HKEY key = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key);
+    const HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                 search = FindFirstFileW(L"C:\\windows\\*", &data);
+    const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    const HDC memory = CreateCompatibleDC(nullptr);
+    const HGDIOBJ original = GetCurrentObject(memory, OBJ_BRUSH);
+    ASSERT_TRUE(event && search != INVALID_HANDLE_VALUE && key && brush && memory);
+    {
+        const std::tuple owners{KernelHandle(event), FindHandle(search), RegKey(key),
+                                GdiObject(brush), MemoryDC(memory)};
+        EXPECT_EQ((SelectObjectGuard(memory, brush), GetCurrentObject(memory, OBJ_BRUSH)), brush);
+        EXPECT_EQ(GetCurrentObject(memory, OBJ_BRUSH), original) << "the selection is restored";
+        EXPECT_EQ(FileHandle().get(), INVALID_HANDLE_VALUE);
+    }
+    DWORD flags = 0;
+    wchar_t name[MAX_PATH];
+    EXPECT_FALSE(GetHandleInformation(event, &flags) || FindNextFileW(search, &data) ||
+                 RegEnumKeyW(key, 0, name, MAX_PATH) == ERROR_SUCCESS || GetObjectType(brush) ||
+                 GetObjectType(memory));
+}
+
+TEST_F(SandboxTest, StringListKeepsTheLocaleOrderFindsByItsDuplicatePolicyAndReadsAndWritesFiles) {
     // Characters whose locale order departs from code-unit order; sorted insertion lands all
-    // over the list and grows it past 1024 entries.
-    const std::wstring alphabet = L"aAbBeE\u00e9zZ-' .09\u00df\u00e6\u2019\u00ad\u0301";
+    // over the list and grows it past 1024 entries. The order: CompareStringW, string sort.
     std::vector<std::wstring> strings = {L"ae", L"\u00e6", L"co-op", L"coop", L""};
     std::mt19937 random(12345);
-    for (int i = 0; i < 1500; ++i) {
-        std::wstring s;
-        for (unsigned n = random() % 7; n > 0; --n)
-            s += alphabet[random() % alphabet.size()];
-        strings.push_back(s);
-    }
-    TbrmStringList list;
+    while (strings.size() < 1505)
+        strings.push_back(
+            RandomText(random, L"aAbBeE\u00e9zZ-' .09\u00df\u00e6\u2019\u00ad\u0301", 7));
+    TbrmStringList list, tiny, run;
     for (const std::wstring& s : strings)
         list.Add(s);
-    std::vector<std::wstring> stored = Lines(list), expected = strings;
-    for (size_t i = 1; i < stored.size(); ++i)
-        ASSERT_LE(LocaleOrder(stored[i - 1], stored[i]), 0) << i;
-    std::sort(expected.begin(), expected.end());
-    std::sort(stored.begin(), stored.end());
-    EXPECT_TRUE(stored == expected) << "Add keeps every string, duplicates too";
-
-    TbrmStringList tiny;  // the empty string sorts first, whatever comes before it
-    for (const wchar_t* s : {L"e", L"d", L"c", L"b", L"a", L""})
+    std::vector<std::wstring> stored = Lines(list);
+    EXPECT_TRUE(std::ranges::is_sorted(stored, [](const std::wstring& a, const std::wstring& b) {
+        return CompareStringW(LOCALE_USER_DEFAULT, SORT_STRINGSORT, a.data(), int(a.size()),
+                              b.data(), int(b.size())) == CSTR_LESS_THAN;
+    }));
+    std::ranges::sort(stored);
+    std::ranges::sort(strings);
+    EXPECT_TRUE(stored == strings) << "Add keeps every string, duplicates too";
+    for (const wchar_t* s : {L"e", L"d", L"c", L"b", L"a", L""})  // "" sorts first, whenever added
         tiny.Add(s);
     EXPECT_EQ(Lines(tiny), (std::vector<std::wstring>{L"", L"a", L"b", L"c", L"d", L"e"}));
 
-    TbrmStringList run;
     for (const wchar_t* s : {L"a", L"k", L"k", L"k", L"k", L"k", L"k", L"z"})
         run.Insert(run.Count(), s);
-    int index = -1;
-    EXPECT_TRUE(run.Find(L"k", index) && index == 3) << "dupIgnore: the first equal one met";
-    EXPECT_TRUE(!run.Find(L"m", index) && index == 7) << "the insertion point";
-    EXPECT_EQ(run.Add(L"k"), 3);
+    int at = -1, missing = -1, first = -1;
+    EXPECT_TRUE(run.Find(L"k", at) && !run.Find(L"m", missing) && run.Add(L"k") == 3);
     run.SetDuplicates(dupAccept);
-    EXPECT_TRUE(run.Find(L"k", index) && index == 1) << "dupAccept: the first of the run";
+    EXPECT_TRUE(run.Find(L"k", first) && at == 3 && missing == 7 && first == 1)
+        << "dupIgnore: the first equal met, or where it goes; dupAccept: the run's first";
     run.Insert(-1, L"x");
     run.Insert(run.Count() + 1, L"x");
     EXPECT_EQ(run.Get(-1) + run.Get(run.Count()) + std::to_wstring(run.Count()), L"9");
-}
 
-TEST_F(SandboxTest, StringListFilesSplitEveryLineBreakAndWriteAnsiAndUtf16Whole) {
-    const std::pair<std::string, std::vector<std::wstring>> rows[] = {
+    // Loading replaces the list: every line break splits, a NUL ends the text, ANSI is decoded.
+    const std::pair<std::string, std::vector<std::wstring>> files[] = {
         {"", {}},
-        {"a\r\nb\r\n", {L"a", L"b"}},
-        {"a\nb\rc", {L"a", L"b", L"c"}},
-        {"a\n\rb", {L"a", L"", L"b"}},
-        {std::string("one\r\ntw\0o\r\nthree", 17), {L"one", L"tw"}},
-        {"caf\xE9 \x80", {L"caf\u00e9 \u20ac"}},
-    };
-    for (const auto& [bytes, lines] : rows) {
+        {"a\r\nb\nc\rd\n\re\r\n", {L"a", L"b", L"c", L"d", L"", L"e"}},
+        {std::string("caf\xE9 \x80\r\ntw\0o\r\nthree", 20), {L"caf\u00e9 \u20ac", L"tw"}}};
+    for (const auto& [bytes, lines] : files) {
         ASSERT_TRUE(WriteFileBytes(TempPath(L"in.txt"), bytes));
-        TbrmStringList list;
-        list.LoadFromFile(TempPath(L"in.txt"));
-        EXPECT_EQ(Lines(list), lines) << testing::PrintToString(bytes);
+        run.LoadFromFile(TempPath(L"in.txt"));
+        EXPECT_EQ(Lines(run), lines) << testing::PrintToString(bytes);
     }
-    TbrmStringList list;
-    std::wstring expected;
+    list.Clear();
+    std::wstring expected = L"caf\u00e9\r\n";
     for (int i = 0; i < 3000; ++i) {  // uneven lines across the buffer; two longer than it
-        std::wstring line(size_t(i % 37), wchar_t(L'a' + i % 26));
-        if (i == 700 || i == 2999)
-            line = std::wstring(TbrmStringList::SaveBufferSize + 500, L'L');
-        list.Insert(list.Count(), line);
-        expected += line + L"\r\n";
+        const bool longer = i == 700 || i == 2999;
+        list.Insert(list.Count(),
+                    std::wstring(longer ? TbrmStringList::SaveBufferSize + 500 : size_t(i % 37),
+                                 wchar_t(L'a' + i % 26)));
+        expected += list.Get(list.Count() - 1) + L"\r\n";
     }
     list.Insert(0, L"caf\u00e9");
-    expected = L"caf\u00e9\r\n" + expected;
     list.SaveToFileA(TempPath(L"a.txt"));
     list.SaveToFile(TempPath(L"w.txt"));
-    EXPECT_TRUE(ReadFileBytes(TempPath(L"a.txt")) == ToAnsi(expected));
+    EXPECT_TRUE(ReadFileBytes(TempPath(L"a.txt")) == ToAnsi(expected) &&
+                ToAnsi(L"caf\u00e9") == "caf\xE9");
     EXPECT_TRUE(ReadFileBytes(TempPath(L"w.txt")) ==
                 std::string(reinterpret_cast<const char*>(expected.data()), expected.size() * 2));
     list.Clear();
     list.SaveToFile(TempPath(L"w.txt"));
-    EXPECT_EQ(ReadFileBytes(TempPath(L"w.txt")), "") << "an empty list replaces the old file";
-    list.LoadFromFile(TempPath(L"missing.txt"));
-    EXPECT_EQ(list.Count(), 0);
+    run.LoadFromFile(TempPath(L"missing.txt"));
+    EXPECT_TRUE(ReadFileBytes(TempPath(L"w.txt")).empty() && run.Count() == 0)
+        << "an empty list replaces the old file; a missing file loads nothing";
 }
 
 TEST_F(InstallStateTest, JoinFindTextAndTheDirectoryCodes) {
-    const wchar_t* const joins[][3] = {{L"C:\\Lib", L"Source", L"C:\\Lib\\Source"},
-                                       {L"C:\\Lib\\", L"Source", L"C:\\Lib\\Source"},
-                                       {L"C:\\Lib", L"\\Source", L"C:\\Lib\\Source"},
-                                       {L"", L"Source", L"Source"},
-                                       {L"C:\\Lib", L"", L"C:\\Lib"}};
-    for (const auto& row : joins)
-        EXPECT_EQ(JoinPath(row[0], row[1]), row[2]) << row[0] << " + " << row[1];
+    for (const auto& [dir, name] :
+         {std::pair{L"C:\\Lib", L"Source"}, {L"C:\\Lib\\", L"Source"}, {L"C:\\Lib", L"\\Source"}})
+        EXPECT_EQ(JoinPath(dir, name), L"C:\\Lib\\Source") << dir << " + " << name;
+    EXPECT_EQ(JoinPath(L"", L"Source") + L"|" + JoinPath(L"C:\\Lib", L""), L"Source|C:\\Lib");
     // One forward scan that never steps back; case matters.
     const std::tuple<const wchar_t*, const wchar_t*, int> finds[] = {
         {L"aaab", L"aab", 0},   {L"xaab", L"aab", 2}, {L"abcabd", L"abd", 4}, {L"hello", L"o", 5},
@@ -200,79 +171,70 @@ TEST_F(InstallStateTest, JoinFindTextAndTheDirectoryCodes) {
                         BaseDir(7)),
               L"c:\\windows|c:\\windows\\system32|c:\\velkora|c:\\ide|c:\\ide\\help\\|");
     EXPECT_EQ(BaseDir(dcTemp).back(), L'\\');
-    const std::pair<int, const wchar_t*> subs[] = {
-        {sfInstall, L"C:\\Velkora"},
-        {sfSource, L"C:\\Velkora\\Source"},
-        {sfIde, L"C:\\Velkora\\RADStudio9"},
-        {sfIdeWin32, L"C:\\Velkora\\RADStudio9\\Win32"},
-        {0x80 | sfIdeWin64, L"C:\\Velkora\\RADStudio9\\Win64"},  // the low seven bits count
-        {5, L""}};
-    for (const auto& [code, path] : subs)
-        EXPECT_EQ(InstallSubDir(code), path) << code;
+    // The low seven bits of a sub-folder code count.
+    EXPECT_EQ(InstallSubDir(sfInstall) + L"|" + InstallSubDir(sfSource) + L"|" +
+                  InstallSubDir(sfIde) + L"|" + InstallSubDir(sfIdeWin32) + L"|" +
+                  InstallSubDir(0x80 | sfIdeWin64) + L"|" + InstallSubDir(5),
+              L"C:\\Velkora|C:\\Velkora\\Source|C:\\Velkora\\RADStudio9|C:\\Velkora\\RADStudio9"
+              L"\\Win32|C:\\Velkora\\RADStudio9\\Win64|");
 }
 
 TEST_F(SandboxTest, RegistryReadsOnlyRegSzAndTreeDeletionStopsAtAKeyThatHoldsMore) {
-    const HKEY hklm = HKEY_LOCAL_MACHINE;
+    const HKEY hklm = HKEY_LOCAL_MACHINE, hkcu = HKEY_CURRENT_USER;
     const wchar_t* key = L"Software\\Brightmoss\\Velkora";
-    const std::tuple<DWORD, std::string, const wchar_t*> rows[] = {
-        {REG_SZ, std::string("C\0:\0\0\0", 6), L"C:"},
-        {REG_SZ, std::string("A\0B\0", 4), L"AB"},  // no terminator: every character counts
-        {REG_SZ, std::string("A\0B", 3), L"A"},     // an odd byte count
-        {REG_EXPAND_SZ, std::string("C\0\0\0", 4), nullptr},
-        {REG_DWORD, std::string("\1\0\0\0", 4), nullptr}};
-    for (const auto& [type, bytes, expected] : rows) {
-        ASSERT_EQ(RegSetKeyValueW(hklm, key, L"V", type, bytes.data(), DWORD(bytes.size())), 0);
+    // No terminator: every character counts; an odd byte count loses its last byte.
+    const std::tuple<const wchar_t*, DWORD, std::string, const wchar_t*> values[] = {
+        {key, REG_SZ, std::string("C\0:\0\0\0", 6), L"C:"},
+        {key, REG_SZ, std::string("A\0B\0", 4), L"AB"},
+        {key, REG_SZ, std::string("A\0B", 3), L"A"},
+        {key, REG_EXPAND_SZ, std::string("C\0\0\0", 4), nullptr},
+        {key, REG_DWORD, std::string("\1\0\0\0", 4), nullptr},
+        {L"Software\\None", 0, "", nullptr}};
+    for (const auto& [from, type, bytes, expected] : values) {
         std::wstring text = L"stale";
-        EXPECT_EQ(ReadRegString(hklm, key, L"V", text), expected != nullptr) << type;
-        EXPECT_EQ(text, expected ? expected : L"") << type;
+        ASSERT_TRUE(!type ||
+                    !RegSetKeyValueW(hklm, key, L"V", type, bytes.data(), DWORD(bytes.size())));
+        EXPECT_TRUE(ReadRegString(hklm, from, L"V", text) == (expected != nullptr) &&
+                    text == (expected ? expected : L""))
+            << type << " " << ToAnsi(text);
     }
-    std::wstring text = L"stale";
-    EXPECT_FALSE(ReadRegString(hklm, L"Software\\None", L"V", text) || !text.empty());
-
     for (int i = 0; i < 20; ++i)  // wide and deep below the removed key
         ASSERT_TRUE(CreateRegKey(hklm, key + (L"\\K" + std::to_wstring(i)) + L"\\L\\M"));
-    ASSERT_TRUE(CreateRegKey(hklm, L"Software\\Brightmoss\\Other"));
-    ASSERT_TRUE(CreateRegKey(HKEY_CURRENT_USER, L"Software\\A\\B\\C"));
-    ASSERT_TRUE(WriteRegDword(HKEY_CURRENT_USER, L"Software\\A", L"Keep", 1));
-    EXPECT_TRUE(DeleteRegKeyTree(hklm, key) &&
-                DeleteRegKeyTree(HKEY_CURRENT_USER, L"Software\\A\\B"));
-    EXPECT_FALSE(KeyExists(hklm, key) || KeyExists(HKEY_CURRENT_USER, L"Software\\A\\B"));
-    EXPECT_TRUE(KeyExists(hklm, L"Software\\Brightmoss\\Other") &&
-                KeyExists(HKEY_CURRENT_USER, L"Software\\A"));
+    ASSERT_TRUE(CreateRegKey(hklm, L"Software\\Brightmoss\\Other") &&
+                CreateRegKey(hkcu, L"Software\\A\\B\\C") &&
+                WriteRegDword(hkcu, L"Software\\A", L"Keep", 1));
+    EXPECT_TRUE(DeleteRegKeyTree(hklm, key) && DeleteRegKeyTree(hkcu, L"Software\\A\\B"));
+    EXPECT_FALSE(KeyExists(hklm, key) || KeyExists(hkcu, L"Software\\A\\B"));
+    EXPECT_TRUE(KeyExists(hklm, L"Software\\Brightmoss\\Other") && KeyExists(hkcu, L"Software\\A"));
     EXPECT_TRUE(DeleteRegKeyTree(hklm, L"Software\\Brightmoss\\Other"));
-    EXPECT_FALSE(KeyExists(hklm, L"Software\\Brightmoss")) << "an emptied parent goes";
+    EXPECT_FALSE(KeyExists(hklm, L"Software\\Brightmoss") ||
+                 DeleteRegKeyTree(hklm, L"Software\\No"))
+        << "an emptied parent goes; a missing key is a failure";
     EXPECT_TRUE(KeyExists(hklm, L"Software")) << "a top-level key stays";
-    EXPECT_FALSE(DeleteRegKeyTree(hklm, L"Software\\Missing"));
 }
 
-TEST_F(SandboxTest, CreateDirectoryPathAndDeleteTreeStayInsideTheirTree) {
+// Over a longer file, failures and the item tests' texts are checked with the file items.
+TEST_F(SandboxTest, DirectoriesAreMadeAndDeletedInsideTheirTreeAndPayloadsExtractedWhole) {
     const std::wstring tooLong =
         TempPath(L"L\\") + std::wstring(262 - TempPath(L"L\\").size(), L'y');
     ASSERT_TRUE(WriteFileBytes(TempPath(L"file"), "1"));
-    const std::pair<std::wstring, DWORD> rows[] = {{TempPath(L"T\\a\\b"), 0},
-                                                   {TempPath(L"T\\a\\b"), 0},
-                                                   {TempPath(L"T/e/f\\"), 0},
-                                                   {TempPath(L"file\\sub"), ERROR_PATH_NOT_FOUND},
-                                                   {L"", 0},
-                                                   {tooLong, ERROR_FILENAME_EXCED_RANGE},
-                                                   {tooLong.substr(0, 261), 0}};
-    for (const auto& [path, error] : rows)
-        EXPECT_EQ(CreateDirectoryPath(path), error) << path;
-    EXPECT_TRUE(DirectoryExists(TempPath(L"T\\e\\f")) && DirectoryExists(tooLong.substr(0, 261)));
-    EXPECT_FALSE(PathExists(tooLong));
-
+    for (const std::wstring& path :
+         {TempPath(L"T\\a\\b"), TempPath(L"T\\a\\b"), TempPath(L"T/e/f\\"), std::wstring(),
+          tooLong.substr(0, 261), TempPath(L"R\\sub"), TempPath(L"target")})
+        EXPECT_EQ(CreateDirectoryPath(path), 0u) << path;
+    EXPECT_EQ(CreateDirectoryPath(TempPath(L"file\\sub")), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(CreateDirectoryPath(tooLong), DWORD(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_TRUE(DirectoryExists(TempPath(L"T\\e\\f")) && DirectoryExists(tooLong.substr(0, 261)) &&
+                !PathExists(tooLong));
     for (const wchar_t* name : {L"T\\top.txt", L"T\\a\\b\\deep.txt", L"R\\sub\\locked.txt",
                                 L"R\\free.txt", L"target\\keep.txt"})
-        ASSERT_TRUE(CreateDirectoryPath(TempPath(name).substr(0, TempPath(name).rfind(L'\\'))) ==
-                        0 &&
-                    WriteFileBytes(TempPath(name), "1"));
+        ASSERT_TRUE(WriteFileBytes(TempPath(name), "1"));
     EXPECT_EQ(DeleteTree(TempPath(L"T\\"), true), 0u);
     EXPECT_EQ(DirectoryEntries(TempPath(L"T")), std::vector<std::wstring>{});
     EXPECT_EQ(DeleteTree(TempPath(L"T"), false), 0u);
-    EXPECT_FALSE(PathExists(TempPath(L"T")));
     SetFileAttributesW(TempPath(L"R\\sub\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(DeleteTree(TempPath(L"R"), false), dtFileNotDeleted | dtRemoveDirFailed);
-    EXPECT_TRUE(PathExists(TempPath(L"R\\sub\\locked.txt")) &&
+    EXPECT_TRUE(!PathExists(TempPath(L"T")) && PathExists(TempPath(L"R\\sub\\locked.txt")) &&
                 !PathExists(TempPath(L"R\\free.txt")));
     EXPECT_EQ(DeleteTree(TempPath(L"Missing"), false), dtDirNotFound);
     EXPECT_EQ(DeleteTree(TempPath(L"Missing"), true), 0u);
@@ -282,42 +244,36 @@ TEST_F(SandboxTest, CreateDirectoryPathAndDeleteTreeStayInsideTheirTree) {
                                 L"\\\\?\\C:\\", L"\\\\?\\UNC\\server\\share"})
         EXPECT_EQ(DeleteTree(root, true), dtDirNotFound) << root;
     // A linked folder is never entered, as the tree's root or inside it.
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"tree")), 0u);
-    ASSERT_TRUE(MakeDirectoryLink(TempPath(L"tree"), L"link", L"../target"));
+    ASSERT_TRUE(CreateDirectoryPath(TempPath(L"tree")) == 0 &&
+                MakeDirectoryLink(TempPath(L"tree"), L"link", L"../target"));
     EXPECT_EQ(DeleteTree(TempPath(L"tree\\link"), true), 0u);
     DeleteTree(TempPath(L"tree"), false);
-    EXPECT_EQ(ReadFileBytes(TempPath(L"target\\keep.txt")), "1") << "the link's target was entered";
-    EXPECT_EQ(ReadFileBytes(TempPath(L"file")), "1");
-}
+    EXPECT_EQ(ReadFileBytes(TempPath(L"target\\keep.txt")) + ReadFileBytes(TempPath(L"file")), "11")
+        << "the link's target was entered";
 
-// Over a longer file, failures and the item tests' texts are checked with the file items.
-TEST_F(SandboxTest, ExtractResourceFileWritesLongAndEmptyPayloadsAndLeavesABusyFileAlone) {
-    for (const auto& [id, file] : {std::pair{1000, L"payload1000.bin"}, {12, L""}}) {
-        EXPECT_EQ(ExtractResourceFile(id, TempPath(L"out")), 0u) << id;
-        EXPECT_EQ(ReadFileBytes(TempPath(L"out")),
-                  *file ? ReadFileBytes(SourceDir() + L"\\tests\\fixtures\\" + file) : "");
-    }
+    const std::wstring out = TempPath(L"out");
+    EXPECT_EQ(ExtractResourceFile(1000, out), 0u);
+    EXPECT_TRUE(ReadFileBytes(out) ==
+                ReadFileBytes(SourceDir() + L"\\tests\\fixtures\\payload1000.bin"));
+    EXPECT_EQ(ExtractResourceFile(12, out), 0u);
+    EXPECT_EQ(ReadFileBytes(out), "") << "an empty payload empties the file";
     for (int id : {8, -1, 0x10000})  // 8 is RCDATA, no payload
         EXPECT_EQ(ExtractResourceFile(id, TempPath(L"x")), DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
-    EXPECT_FALSE(PathExists(TempPath(L"x")));
-    ASSERT_TRUE(WriteFileBytes(TempPath(L"busy.txt"), "keep"));
-    FileHandle open(CreateFileW(TempPath(L"busy.txt").c_str(), GENERIC_READ, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    EXPECT_EQ(ExtractResourceFile(7, TempPath(L"busy.txt")), DWORD(ERROR_SHARING_VIOLATION));
+    ASSERT_TRUE(!PathExists(TempPath(L"x")) && WriteFileBytes(out, "keep"));
+    FileHandle open(CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(ExtractResourceFile(7, out), DWORD(ERROR_SHARING_VIOLATION));
     open.reset();
-    EXPECT_EQ(ReadFileBytes(TempPath(L"busy.txt")), "keep");
+    EXPECT_EQ(ReadFileBytes(out), "keep");
 }
 
 TEST_F(SandboxTest, RunAndWaitQuotesWaitsAndRunsBatchFilesSafely) {
     const std::wstring fixture = BuildDir() + L"\\tests\\versioned_fixture.exe";
-    // One blank: an unquoted path would shift the fixture's verb and value pairs.
+    // One blank: an unquoted path would shift the fixture's verb and value pairs; what an
+    // unquoted path would start, and a planted command interpreter, lie in wait.
     const std::wstring tool = TempPath(L"Program Files\\Tool\\fixture.exe");
     ASSERT_EQ(CreateDirectoryPath(TempPath(L"Program Files\\Tool")), 0u);
-    ASSERT_EQ(CreateDirectoryPath(TempPath(L"Help Dir")), 0u);
-    ASSERT_TRUE(CopyFileW(fixture.c_str(), tool.c_str(), FALSE));
-    // What an unquoted path would start, and a planted command interpreter.
-    ASSERT_TRUE(CopyFileW(fixture.c_str(), TempPath(L"Program.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(fixture.c_str(), TempPath(L"cmd.exe").c_str(), FALSE));
+    for (const std::wstring& copy : {tool, TempPath(L"Program.exe"), TempPath(L"cmd.exe")})
+        ASSERT_TRUE(CopyFileW(fixture.c_str(), copy.c_str(), FALSE));
     ASSERT_TRUE(SetCurrentDirectoryW(TempDir.c_str()));
     // The fixture reports only after its pause and exits with 3: waited for, code ignored.
     const std::wstring report = TempPath(L"report.txt");
@@ -327,14 +283,14 @@ TEST_F(SandboxTest, RunAndWaitQuotesWaitsAndRunsBatchFilesSafely) {
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2),
               L"one|two three\n" + TempDir);
     EXPECT_EQ(RunAndWait(TempPath(L"missing.exe"), L""), DWORD(ERROR_FILE_NOT_FOUND));
-    const std::wstring batch = TempPath(L"Help Dir\\help reg.bat");
+    const std::wstring batch = TempPath(L"Program Files\\Tool\\help reg.bat");
     ASSERT_TRUE(WriteFileBytes(batch, "@echo %~1 %2> \"%~dp0out.txt\"\r\n"));
     EXPECT_EQ(RunAndWait(batch, L"\"first arg\" second"), 0u);
-    EXPECT_EQ(ReadFileBytes(TempPath(L"Help Dir\\out.txt")), "first arg second\r\n");
+    EXPECT_EQ(ReadFileBytes(TempPath(L"Program Files\\Tool\\out.txt")), "first arg second\r\n");
     // cmd would expand "%OS%" in its path: such a batch runs only by name from its folder.
     const std::wstring dir = TempPath(L"%OS% ^&! dir");
-    ASSERT_EQ(CreateDirectoryPath(dir), 0u);
-    ASSERT_TRUE(WriteFileBytes(dir + L"\\job.bat", "@echo %~1> out.txt\r\n"));
+    ASSERT_TRUE(CreateDirectoryPath(dir) == 0 &&
+                WriteFileBytes(dir + L"\\job.bat", "@echo %~1> out.txt\r\n"));
     EXPECT_EQ(RunAndWait(dir + L"\\job.bat", L"one"), DWORD(ERROR_INVALID_NAME));
     EXPECT_FALSE(PathExists(TempPath(L"out.txt")));
     ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
@@ -353,17 +309,10 @@ TEST(CommandLine, SplitsAsTheShellSplits) {
                                        L"\"unterminated name /X", L"C:\\dir\\\"setup\".exe /X",
                                        L"setup a\\\\\\\"b c\\\\\"d e\\\\\\\\\"f g\"",
                                        L"setup \"\" \"\"\"\" \"\"\"\"\"\" x\"\"\"y"};
-    const std::wstring alphabet = L"\"\"\"\\\\\\  \t/xC?\x00e9";
+    const wchar_t* const programs[] = {L"", L"setup.exe ", L"\"C:\\a b\\s.exe\" "};
     std::mt19937 random(20261207);
-    for (int i = 0; i < 30000; ++i) {
-        std::wstring text(random() % 25, L' ');
-        for (wchar_t& c : text)
-            c = alphabet[random() % alphabet.size()];
-        lines.push_back((i % 3 == 0   ? L""
-                         : i % 3 == 1 ? L"setup.exe "
-                                      : L"\"C:\\a b\\s.exe\" ") +
-                        text);
-    }
+    for (int i = 0; i < 30000; ++i)
+        lines.push_back(programs[i % 3] + RandomText(random, L"\"\"\"\\\\\\  \t/xC?\x00e9", 25));
     for (const std::wstring& line : lines) {
         int count = 0;
         wchar_t** argv = CommandLineToArgvW(line.c_str(), &count);
@@ -374,63 +323,50 @@ TEST(CommandLine, SplitsAsTheShellSplits) {
     }
 }
 
-namespace {
-
-const wchar_t* const RecordKey = L"Software\\Brightmoss\\Velkora";
-
-}  // namespace
-
 // Without a record everything reads as a first installation; a record written over an older one
-// replaces each value with its type and reads back as written.
+// replaces each value with its type and reads back as written. Below a volatile key no lasting
+// key can be made: the first write fails and nothing is left.
 TEST_F(InstallStateTest, InstallRecordWrittenOverAnOlderOneWithItsTypesAndReadBack) {
+    const HKEY hklm = HKEY_LOCAL_MACHINE;
+    const wchar_t* const key = L"Software\\Brightmoss\\Velkora";
+    const auto previous = [] {  // the previous installation as read, then CustomizeItems
+        const TPrevInstall record = ReadPrevInstall();
+        const bool customized = ReadPrevCustomizeItems();
+        return std::to_wstring(record.InstallSelected) + L"|" +
+               std::to_wstring(record.InstallItems) + L"|" + record.Version + L"|" +
+               ReadPrevInstallPath() + L"|" + std::to_wstring(customized) +
+               std::to_wstring(CustomizeItems);
+    };
     CustomizeItems = 5;
-    TPrevInstall previous = ReadPrevInstall();
-    EXPECT_TRUE(previous.InstallSelected == 0 && previous.InstallItems == 0 &&
-                previous.Version.empty());
-    EXPECT_FALSE(ReadPrevCustomizeItems());
-    EXPECT_EQ(ReadPrevInstallPath() + std::to_wstring(CustomizeItems), L"5");
-    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, RecordKey, L"CustomizeItems", L"mistyped"));
-    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, RecordKey, L"Remark", L"kept"));
-    InstallDir = L"C:\\Program Files\\Velkora";
-    InstallVersions = 0x8000400;
-    InstallItems = 0x20001080;
-    CustomizeItems = 7;
+    EXPECT_EQ(previous(), L"0|0|||05");
+    ASSERT_TRUE(WriteRegString(hklm, key, L"CustomizeItems", L"mistyped") &&
+                WriteRegString(hklm, key, L"Remark", L"kept"));
+    std::tie(InstallDir, InstallVersions, InstallItems, CustomizeItems) =
+        std::tuple(L"C:\\Program Files\\Velkora", 0x8000400u, 0x20001080u, 7u);
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    ASSERT_TRUE(WriteInstallRecord());
-    const std::pair<const wchar_t*, std::wstring> texts[] = {{L"RootDir", InstallDir},
-                                                             {L"Version", L"4.07"},
-                                                             {L"Type", L"Standard Edition"},
-                                                             {L"Remark", L"kept"}};
-    for (const auto& [name, value] : texts) {
-        std::wstring stored;
-        EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, RecordKey, name, stored) && stored == value)
-            << name;
-    }
     wchar_t date[64] = L"";
     GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 64);
-    std::wstring stored;
-    EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, RecordKey, L"InstallDate", stored) &&
-                stored == date);
-    CustomizeItems = 5;
-    previous = ReadPrevInstall();
-    EXPECT_EQ(previous.InstallSelected, 0x8000400);
-    EXPECT_EQ(previous.InstallItems, 0x20001080);
-    EXPECT_EQ(previous.Version, L"4.07");
-    EXPECT_TRUE(ReadPrevCustomizeItems() && CustomizeItems == 7u) << "a DWORD replaced the text";
-    EXPECT_EQ(ReadPrevInstallPath(), InstallDir);
-    ASSERT_TRUE(WriteRegDword(HKEY_LOCAL_MACHINE, RecordKey, L"CustomizeItems", 0));
-    EXPECT_TRUE(ReadPrevCustomizeItems() && CustomizeItems == 0u) << "a stored 0 is a choice";
+    ASSERT_TRUE(WriteInstallRecord());
+    const auto stored = [&](const wchar_t* name) {
+        std::wstring text = L"(none)";
+        return ReadRegString(hklm, key, name, text), text;
+    };
+    EXPECT_EQ(stored(L"RootDir") + L"|" + stored(L"Version") + L"|" + stored(L"Type") + L"|" +
+                  stored(L"Remark") + L"|" + stored(L"InstallDate"),
+              InstallDir + L"|4.07|Standard Edition|kept|" + date);
+    CustomizeItems = 5;  // a DWORD replaced the text; a stored 0 is a choice
+    EXPECT_EQ(previous(), L"134218752|536875136|4.07|" + InstallDir + L"|17");
+    ASSERT_TRUE(WriteRegDword(hklm, key, L"CustomizeItems", 0));
+    EXPECT_TRUE(previous().ends_with(L"|10"));
 
-    // Below a volatile key no lasting key can be made: the first write fails, nothing is left.
     RegKey volatileRoot;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"VolatileRoot", 0, nullptr, REG_OPTION_VOLATILE,
                               KEY_ALL_ACCESS, nullptr, volatileRoot.put(), nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, volatileRoot.get()), ERROR_SUCCESS);
-    EXPECT_FALSE(WriteInstallRecord());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"Software"));
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    ASSERT_EQ(RegOverridePredefKey(hklm, volatileRoot.get()), ERROR_SUCCESS);
+    EXPECT_FALSE(WriteInstallRecord() || KeyExists(hklm, L"Software"));
+    RegOverridePredefKey(hklm, nullptr);
 }
 
 namespace {
@@ -438,181 +374,141 @@ namespace {
 constexpr int CBuilder6 = 8, Delphi7 = 9, BDS2006 = 11, Delphi2007 = 12, RADStudio9 = 16,
               RADStudio22 = 28;
 
-TInstallChoice& RowOf(int index) {
-    for (TInstallChoice& choice : InstallChoices)
-        if (choice.Versions == BorlandProducts[index].InternalId)
-            return choice;
-    ADD_FAILURE() << "no row for IDE " << index;
-    return InstallChoices[0];
+// The selection rows: x checked, o unchecked, - disabled, # disabled but checked.
+std::string Rows() {
+    std::string rows;
+    for (const TInstallChoice& row : InstallChoices)
+        rows += IsChoiceEnabled(row) ? (row.Checked ? 'x' : 'o') : (row.Checked ? '#' : '-');
+    return rows;
 }
-
-class Detection : public InstallStateTest {
-protected:
-    // A test IDE below the temp dir holding entry (empty: only bin), registered under root.
-    std::wstring MakeIde(int index, const wchar_t* entry, HKEY root = HKEY_LOCAL_MACHINE,
-                         const std::wstring& stored = L"$") {
-        const std::wstring dir = TempPath(L"IDE" + std::to_wstring(index));
-        CreateDirectoryPath(dir + L"\\bin");
-        if (*entry)
-            WriteFileBytes(dir + L"\\" + entry, "");
-        const std::wstring value = stored == L"$"       ? dir
-                                   : stored == L"$\\\\" ? dir + L"\\\\"
-                                                        : stored;
-        WriteRegString(root, BorlandProducts[index].RegKey, L"RootDir", value);
-        return dir;
-    }
-};
 
 }  // namespace
 
-TEST_F(Detection, DetectionNeedsRootDirAndTheIdesToolAndPreselectionFollowsIt) {
+TEST_F(InstallStateTest, DetectionNeedsRootDirAndTheIdesToolAndPreselectionFollowsIt) {
+    const HKEY hklm = HKEY_LOCAL_MACHINE, hkcu = HKEY_CURRENT_USER;
     const wchar_t *dcc = L"bin\\dcc32.exe", *make = L"bin\\make.exe";
-    MakeIde(BDS2006, dcc);
-    MakeIde(Delphi2007, dcc);
-    WriteRegString(HKEY_CURRENT_USER, BorlandProducts[Delphi2007].RegKey, L"RootDir", L"C:\\U");
+    // Test IDEs below the temp dir with their tool (none: bin only), their "RootDir" stored in
+    // root as type with a tail; make.exe makes no Delphi, trailing backslashes go.
+    const std::tuple<int, const wchar_t*, HKEY, DWORD, const wchar_t*, bool> ides[] = {
+        {BDS2006, dcc, hklm, REG_SZ, L"", true},     {Delphi2007, dcc, hklm, REG_SZ, L"", true},
+        {RADStudio22, dcc, hkcu, REG_SZ, L"", true}, {13, dcc, hklm, REG_SZ, L"\\\\", true},
+        {15, make, hklm, REG_SZ, L"", false},        {CBuilder6, make, hkcu, REG_SZ, L"", true},
+        {17, L"", hklm, REG_SZ, L"", false},         {Delphi7, dcc, hklm, REG_SZ, L"", true},
+        {21, dcc, hklm, REG_EXPAND_SZ, L"", false}};
+    for (const auto& [ide, tool, root, type, tail, found] : ides) {
+        const std::wstring dir = TempPath(L"IDE" + std::to_wstring(ide)), value = dir + tail;
+        ASSERT_TRUE(CreateDirectoryPath(dir + L"\\bin") == 0 &&
+                    (!*tool || WriteFileBytes(dir + L"\\" + tool, "")) &&
+                    !RegSetKeyValueW(root, BorlandProducts[ide].RegKey, L"RootDir", type,
+                                     value.c_str(), DWORD((value.size() + 1) * 2)));
+    }
+    WriteRegString(hkcu, BorlandProducts[Delphi2007].RegKey, L"RootDir", L"C:\\U");
     // A machine key without "RootDir": the user's value counts; none at all: not detected.
     for (int i : {RADStudio9, RADStudio22})
-        WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[i].RegKey, L"Other", L"x");
-    MakeIde(RADStudio22, dcc, HKEY_CURRENT_USER);
-    MakeIde(13, dcc, HKEY_LOCAL_MACHINE, L"$\\\\");  // trailing backslashes go
-    MakeIde(15, make);                               // make.exe makes no Delphi
-    MakeIde(CBuilder6, make, HKEY_CURRENT_USER);
-    MakeIde(17, L"");
-    MakeIde(Delphi7, dcc);
-    const std::wstring expanded = MakeIde(21, dcc, HKEY_LOCAL_MACHINE, L"");
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, BorlandProducts[21].RegKey, L"RootDir", REG_EXPAND_SZ,
-                    expanded.c_str(), DWORD((expanded.size() + 1) * 2));
+        WriteRegString(hklm, BorlandProducts[i].RegKey, L"Other", L"x");
     DetectProducts();
-    for (int i : {BDS2006, RADStudio9, Delphi2007, 13, 15, CBuilder6, 17, 21, RADStudio22}) {
-        const bool found = i != 15 && i != 17 && i != 21 && i != RADStudio9;
-        EXPECT_EQ(BorlandProducts[i].Exists, found) << i;
-        EXPECT_EQ(BorlandProducts[i].RootDir,
-                  i == 21 || i == RADStudio9 ? L"" : TempPath(L"IDE" + std::to_wstring(i)))
-            << i << " (the machine's value wins)";
-    }
+    EXPECT_TRUE(!BorlandProducts[RADStudio9].Exists && BorlandProducts[RADStudio9].RootDir.empty());
+    for (const auto& [ide, tool, root, type, tail, found] : ides)
+        EXPECT_TRUE(BorlandProducts[ide].Exists == found &&
+                    BorlandProducts[ide].RootDir ==
+                        (type == REG_SZ ? TempPath(L"IDE" + std::to_wstring(ide)) : L""))
+            << ide << " (the machine's value wins)";
 
-    // A first installation checks the selected IDEs' rows and the rows without IDE.
+    // A first installation checks the rows of detected IDEs and the rows without IDE.
     PreselectProducts(0);
     InitChoiceChecks(0);
-    for (const TInstallChoice& choice : InstallChoices) {
-        bool detected = choice.Versions == 0;
-        for (int i = 1; i <= BorlandProductCount; ++i)
-            detected |=
-                (choice.Versions & BorlandProducts[i].InternalId) && BorlandProducts[i].Exists;
-        EXPECT_EQ(choice.Checked, detected) << choice.Caption;
-        EXPECT_EQ(IsChoiceEnabled(choice), detected) << choice.Caption;
-    }
+    EXPECT_EQ(Rows(), "x--------------xxxx--xx");
     EXPECT_TRUE(BorlandProducts[Delphi7].Selected) << "detected, though without a row";
 
-    // Previous versions decide selection; previous items decide only the rows they name.
-    TInstallChoice& demos = InstallChoices[InstallChoiceCount - 1];
+    // Previous versions decide selection; previous items (the even rows) check the rows they
+    // name whose IDE is there and uncheck the others, and leave the rest (the odd rows) alone.
     PreselectProducts(
         int32_t(BorlandProducts[BDS2006].InternalId | BorlandProducts[RADStudio9].InternalId));
-    EXPECT_TRUE(BorlandProducts[BDS2006].Selected);
-    EXPECT_FALSE(BorlandProducts[Delphi2007].Selected) << "not chosen last time";
-    EXPECT_FALSE(BorlandProducts[RADStudio9].Selected) << "chosen last time, but gone";
-    RowOf(Delphi2007).Checked = RowOf(RADStudio22).Checked = demos.Checked = false;
-    RowOf(RADStudio9).Checked = true;
-    InitChoiceChecks(int32_t(RowOf(BDS2006).Mask | RowOf(RADStudio9).Mask | RowOf(Delphi2007).Mask |
-                             demos.Mask));
-    EXPECT_TRUE(RowOf(BDS2006).Checked && RowOf(Delphi2007).Checked && demos.Checked);
-    EXPECT_FALSE(RowOf(RADStudio9).Checked) << "named, but gone";
-    EXPECT_FALSE(RowOf(RADStudio22).Checked) << "a row the items do not name stays as it was";
-    EXPECT_FALSE(IsChoiceEnabled(RowOf(RADStudio9)));
-    EXPECT_TRUE(IsChoiceEnabled(demos));
+    EXPECT_TRUE(BorlandProducts[BDS2006].Selected && !BorlandProducts[Delphi2007].Selected &&
+                !BorlandProducts[RADStudio9].Selected)
+        << "not chosen last time, or chosen but gone: not selected";
+    uint32_t evenRows = 0;
+    for (int row = 0; row < InstallChoiceCount; ++row) {
+        InstallChoices[row].Checked = row % 3 == 0;
+        evenRows |= row % 2 == 0 ? InstallChoices[row].Mask : 0;
+    }
+    InitChoiceChecks(int32_t(evenRows));
+    EXPECT_EQ(Rows(), "x--#-----#-----xxox--xx");
 }
-
-namespace {
-
-std::string LogWithHeader(const std::wstring& product, const std::wstring& entry) {
-    std::string log = UninstLogMagic;
-    const std::pair<uint32_t, std::wstring> header[] = {
-        {1, product},        {2, sProductVersion}, {3, sProductType}, {4, L"C:\\Old"},
-        {5, sProductRegKey}, {7, entry},           {6, L""}};
-    for (const auto& [code, text] : header)
-        log += EncodeUninstRecord(siProductInfo | 0x10000, code, 0, ToUtf8(text));
-    return log;
-}
-
-}  // namespace
 
 TEST_F(SandboxTest, TargetFolderVerdictsNormalisedFoldersAndTheLengthBound) {
-    const std::wstring windows = EnvironmentValue(L"SystemRoot");
     const std::wstring profile = EnvironmentValue(L"USERPROFILE");
     const std::wstring profiles = profile.substr(0, profile.rfind(L'\\'));
     const std::wstring programFiles = EnvironmentValue(L"ProgramFiles");
-    const std::pair<const wchar_t*, std::string> folders[] = {
-        {L"Empty", ""},
-        {L"Previous", LogWithHeader(sProductName, sUninstallEntryName)},
-        {L"OtherProduct", LogWithHeader(L"Otherlib", sUninstallEntryName)},
-        {L"OtherEntry", LogWithHeader(sProductName, L"otherLib")},
-        {L"NotALog", "UNBRM0x garbage"}};
-    for (const auto& [name, log] : folders) {
-        ASSERT_EQ(CreateDirectoryPath(TempPath(name)), 0u);
-        if (!log.empty()) {
-            ASSERT_TRUE(WriteFileBytes(TempPath(name) + L"\\uninst.log", log) &&
-                        WriteFileBytes(TempPath(name) + L"\\ReadMe.txt", "x"));
-        }
+    // Folders holding an install log whose header names a product and an uninstall entry.
+    for (const auto& [name, product, entry] :
+         {std::tuple<const wchar_t*, std::wstring, std::wstring>{L"Previous", sProductName,
+                                                                 sUninstallEntryName},
+          {L"OtherProduct", L"Otherlib", sUninstallEntryName},
+          {L"OtherEntry", sProductName, L"otherLib"}}) {
+        const std::wstring texts[] = {
+            L"", product, sProductVersion, sProductType, L"C:\\Old", sProductRegKey, L"", entry};
+        std::string log = UninstLogMagic;
+        for (uint32_t code : {1u, 2u, 3u, 4u, 5u, 7u, 6u})
+            log += EncodeUninstRecord(siProductInfo | 0x10000, code, 0, ToUtf8(texts[code]));
+        ASSERT_TRUE(CreateDirectoryPath(TempPath(name)) == 0 &&
+                    WriteFileBytes(TempPath(name) + L"\\uninst.log", log) &&
+                    WriteFileBytes(TempPath(name) + L"\\ReadMe.txt", "x"));
     }
-    ASSERT_TRUE(MakeDirectoryLink(TempDir, L"Linked", L"Empty"));
+    ASSERT_TRUE(CreateDirectoryPath(TempPath(L"NotALog")) == 0 &&
+                CreateDirectoryPath(TempPath(L"Empty")) == 0 &&
+                WriteFileBytes(TempPath(L"NotALog\\uninst.log"), "UNBRM0x garbage") &&
+                MakeDirectoryLink(TempDir, L"Linked", L"Empty"));
     wchar_t shortName[MAX_PATH] = {};
     ASSERT_GT(GetShortPathNameW(programFiles.c_str(), shortName, MAX_PATH), 0u);
     ASSERT_NE(shortName, programFiles);
     const std::wstring longest =
         TempPath(std::wstring(MaxInstallDirLength() - TempDir.size() - 1, L'x'));
     using enum TDirVerdict;
-    const std::tuple<std::wstring, TDirVerdict, std::wstring> cases[] = {
-        {L"  ", Empty, L""},
-        {L"\\Velkora", Relative, L""},
-        {L"C:\\..", Root, L""},
-        {L"//server/share/x", Network, L""},
-        {TempPath(L"x\\NUL"), Network, L""},
-        {TempPath(L"a<b"), BadCharacter, L""},
-        {TempPath(L"a:b"), BadCharacter, L""},
-        {TempPath(L" lead\\trail "), BadCharacter, L""},
-        {LowerCase(windows) + L"/", Protected, L""},
-        {shortName, Protected, L""},
-        {std::wstring(shortName) + L"\\Velkora", Accepted, programFiles + L"\\Velkora"},
-        {EnvironmentValue(L"ProgramData"), Protected, L""},
-        {profiles, Protected, L""},
-        {profiles + L"\\Someone\\Documents", Protected, L""},
-        {profiles + L"\\Someone\\AppData\\Roaming", Protected, L""},
-        {profiles + L"\\Someone\\Documents\\Velkora", Accepted,
-         profiles + L"\\Someone\\Documents\\Velkora"},
-        {TempPath(L"v1.5 lib\\.\\x\\..\\Velkora\\"), Accepted, TempPath(L"v1.5 lib\\Velkora")},
-        {longest, Accepted, longest},
-        {longest + L"y", TooLong, L""},
-        {TempPath(L"Linked"), Link, L""},
-        {TempPath(L"Linked\\Sub"), Link, L""},
-        {TempPath(L"Previous\\ReadMe.txt"), NotAFolder, L""},
-        {TempPath(L"Empty"), Accepted, TempPath(L"Empty")},
-        {TempPath(L"Previous"), Accepted, TempPath(L"Previous")},
-        {TempPath(L"OtherProduct"), NotEmpty, L""},
-        {TempPath(L"OtherEntry"), NotEmpty, L""},
-        {TempPath(L"NotALog"), NotEmpty, L""}};
-    for (const auto& [typed, verdict, expected] : cases) {
-        std::wstring normalized = L"stale";
-        EXPECT_EQ(CheckInstallDir(typed, normalized), verdict) << ToAnsi(typed);
-        if (!expected.empty()) {
-            EXPECT_EQ(normalized, expected) << ToAnsi(typed);
-        }
+    const std::pair<TDirVerdict, std::vector<std::wstring>> refused[] = {
+        {Empty, {L"  "}},
+        {Relative, {L"\\Velkora"}},
+        {Root, {L"C:\\.."}},
+        {Network, {L"//server/share/x", TempPath(L"x\\NUL")}},
+        {BadCharacter, {TempPath(L"a<b"), TempPath(L"a:b"), TempPath(L" lead\\trail ")}},
+        {Protected,
+         {LowerCase(EnvironmentValue(L"SystemRoot")) + L"/", shortName,
+          EnvironmentValue(L"ProgramData"), profiles, profiles + L"\\Someone\\Documents",
+          profiles + L"\\Someone\\AppData\\Roaming"}},
+        {TooLong, {longest + L"y"}},
+        {Link, {TempPath(L"Linked"), TempPath(L"Linked\\Sub")}},
+        {NotAFolder, {TempPath(L"Previous\\ReadMe.txt")}},
+        {NotEmpty, {TempPath(L"OtherProduct"), TempPath(L"OtherEntry"), TempPath(L"NotALog")}}};
+    std::wstring normalized;
+    std::set<std::wstring> texts;  // a text per refusal
+    for (const auto& [verdict, typed] : refused) {
+        for (const std::wstring& folder : typed)
+            EXPECT_EQ(CheckInstallDir(folder, normalized), verdict) << ToAnsi(folder);
+        texts.insert(DirRefusalText(verdict));
     }
-    // Room for every path the table writes below the folder, and a text per refusal.
+    EXPECT_TRUE(texts.size() == 10u && !texts.count(L"") && DirRefusalText(Accepted).empty());
+    const std::wstring documents = profiles + L"\\Someone\\Documents\\Velkora";
+    const std::pair<std::wstring, std::wstring> accepted[] = {
+        {std::wstring(shortName) + L"\\Velkora", programFiles + L"\\Velkora"},
+        {TempPath(L"v1.5 lib\\.\\x\\..\\Velkora\\"), TempPath(L"v1.5 lib\\Velkora")},
+        {documents, documents},
+        {longest, longest},
+        {TempPath(L"Empty"), TempPath(L"Empty")},
+        {TempPath(L"Previous"), TempPath(L"Previous")}};
+    for (const auto& [typed, expected] : accepted)
+        EXPECT_TRUE(CheckInstallDir(typed, normalized) == Accepted && normalized == expected)
+            << ToAnsi(typed) << " -> " << ToAnsi(normalized);
+    // Room for every path the table writes below the folder.
     EXPECT_GE(LongestInstalledPath(), wcslen(L"RADStudio22\\Win64\\VklObfuscate.dcu"));
     EXPECT_EQ(MaxInstallDirLength() + 1 + LongestInstalledPath(), size_t{MAX_PATH - 1});
-    std::set<std::wstring> texts;
-    for (TDirVerdict verdict : {Empty, Relative, Root, Network, TooLong, BadCharacter, Protected,
-                                Link, NotAFolder, NotEmpty})
-        texts.insert(DirRefusalText(verdict));
-    EXPECT_TRUE(texts.size() == 10u && !texts.count(L"") && DirRefusalText(Accepted).empty());
 }
 
 // A program started from a test IDE's folder is found for that IDE only, and named as the
 // selection list names it.
 TEST_F(InstallStateTest, RunningIdesAreFoundByTheirFolderForTheChosenIdesOnly) {
     const std::wstring root = TempPath(L"Studio\\22.0"), sibling = TempPath(L"Studio\\22.0 Tools");
-    ASSERT_TRUE(InstallStandinTools(root, 2, {L"bds.exe"}));
-    ASSERT_TRUE(InstallStandinTools(sibling, 2, {L"other.exe"}));
+    ASSERT_TRUE(InstallStandinTools(root, 2, {L"bds.exe"}) &&
+                InstallStandinTools(sibling, 2, {L"other.exe"}));
     BorlandProducts[28].RootDir = root;
     BorlandProducts[27].RootDir = TempPath(L"Studio\\22");
     BorlandProducts[26].RootDir.clear();
@@ -624,14 +520,12 @@ TEST_F(InstallStateTest, RunningIdesAreFoundByTheirFolderForTheChosenIdesOnly) {
     StartProcess(other, sibling + L"\\bin\\other.exe", L"");
     ASSERT_TRUE(stop && ide && other);
     const std::vector<TRunningIde> running = FindRunningIdes(AllThree);
-    const std::vector<TRunningIde> notChosen = FindRunningIdes(0x4000000);
+    const bool notChosenFound = !FindRunningIdes(0x4000000).empty();
     SetEvent(stop.get());
     DWORD exitCode = 0;
-    ASSERT_TRUE(ide.Wait(10000, exitCode) && other.Wait(10000, exitCode));
-    ASSERT_EQ(running.size(), 1u);
-    EXPECT_EQ(running[0].ProductIndex, 28);
-    EXPECT_EQ(LowerCase(running[0].ProgramFile), LowerCase(root + L"\\bin\\bds.exe"));
-    EXPECT_TRUE(notChosen.empty());
+    ASSERT_TRUE(ide.Wait(10000, exitCode) && other.Wait(10000, exitCode) && running.size() == 1u);
+    EXPECT_TRUE(running[0].ProductIndex == 28 && !notChosenFound &&
+                LowerCase(running[0].ProgramFile) == LowerCase(root + L"\\bin\\bds.exe"));
     EXPECT_TRUE(
         RunningIdeText(running[0])
             .starts_with(L"RAD Studio 11 is running:\r\n" + running[0].ProgramFile + L"\r\n"));
