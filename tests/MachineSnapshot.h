@@ -72,6 +72,14 @@ inline TSnapshot SnapMachine(const std::wstring& root) {
     return snapshot;
 }
 
+// The entries directly in the temporary folder.
+inline TSnapshot TempEntries() {
+    TSnapshot entries;
+    const std::wstring temp = BaseDir(dcTemp);
+    SnapFiles(temp.substr(0, temp.find_last_not_of(L'\\') + 1), false, entries);
+    return entries;
+}
+
 // Whether Wine's list of installed programs names the product; listing: a scratch file.
 inline bool ListedByWine(const std::wstring& listing) {
     const std::wstring system = BaseDir(dcSystem);

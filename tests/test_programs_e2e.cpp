@@ -2,15 +2,12 @@
 // the registry, the setup lock is machine-wide), with a marker DLL beside each program under every
 // name of VELKORA_PLANTED_DLLS, which Wine is told to prefer as Windows would: none may load.
 #include "product/UCommandLine.h"
-#include "product/UConst.h"
 #include "product/UFiles.h"
-#include "product/UPaths.h"
 #include "product/URegistry.h"
+#include "product/UResourceIds.h"
 #include "product/USingleInstance.h"
 #include "script/UUninstLog.h"
-#include "support/UText.h"
 #include "tests/MachineSnapshot.h"
-#include "wizard/UPage.h"
 
 #include <sstream>
 
@@ -28,11 +25,6 @@ protected:
         SandboxTest::SetUp();
         RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    }
-    void Start(ChildProcess& child, const std::wstring& program, const std::wstring& arguments,
-               const std::wstring& directory) {
-        StartProcess(child, program, arguments, directory);
-        ASSERT_TRUE(child) << child.StartError;
     }
     static DWORD Ended(ChildProcess& child) {
         DWORD code = STILL_ACTIVE;
@@ -86,8 +78,8 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     plantBeside(downloads);
 
     ChildProcess one, two, extract, params;
-    Start(one, setup, L"", TempDir);
-    Start(two, setup, L"", TempDir);
+    StartProcess(one, setup, L"", TempDir);
+    StartProcess(two, setup, L"", TempDir);
     ChildProcess* busy = nullptr;
     ASSERT_TRUE(Eventually(
         [&] {
@@ -103,10 +95,10 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     ExpectBusy(*busy, exSetupRunning);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
     ASSERT_TRUE(CreateDirectoryW(TempPath(L"extract").c_str(), nullptr));
-    Start(extract, setup, L"/C /X", TempPath(L"extract"));
+    StartProcess(extract, setup, L"/C /X", TempPath(L"extract"));
     EXPECT_EQ(Ended(extract), 0u);
     EXPECT_TRUE(FileExists(TempPath(L"extract\\Source\\Velkora.inc"))) << "the last, /X, extracts";
-    Start(params, setup, L"-h", TempDir);
+    StartProcess(params, setup, L"-h", TempDir);
     HWND box = Box(params, L"Parameters description");
     ASSERT_NE(box, nullptr) << "/? runs beside the wizard";
     EXPECT_TRUE(
@@ -139,16 +131,15 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     const std::string installLog = ReadFileBytes(target + L"\\install.log");
     EXPECT_TRUE(installLog.size() > 2 && installLog[0] != '\xFF' && installLog[1] == '\0')
         << "UTF-16LE text without a byte-order mark";
-    const std::pair<const wchar_t*, DWORD> dwords[] = {
-        {L"InstallItems", 0x280}, {L"InstallVersions", 0}, {L"CustomizeItems", 5}};
-    for (const auto& [name, expected] : dwords) {
-        DWORD value = 0xBAD;
-        EXPECT_TRUE(ReadRegDword(HKEY_LOCAL_MACHINE, sProductRegKey, name, value));
-        EXPECT_EQ(value, expected) << ToAnsi(name);
-    }
+    DWORD items = 0, versions = 1, customize = 0;
     std::wstring rootDir;
-    EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, sProductRegKey, L"RootDir", rootDir));
-    EXPECT_EQ(rootDir, target) << "one trailing separator dropped";
+    EXPECT_TRUE(ReadRegDword(HKEY_LOCAL_MACHINE, sProductRegKey, L"InstallItems", items) &&
+                ReadRegDword(HKEY_LOCAL_MACHINE, sProductRegKey, L"InstallVersions", versions) &&
+                ReadRegDword(HKEY_LOCAL_MACHINE, sProductRegKey, L"CustomizeItems", customize) &&
+                ReadRegString(HKEY_LOCAL_MACHINE, sProductRegKey, L"RootDir", rootDir));
+    EXPECT_EQ(std::tuple(items, versions, customize, rootDir),
+              std::tuple(0x280ul, 0ul, 5ul, target))
+        << "RootDir: one trailing separator dropped";
 
     // unbrm /S needs no window: a damaged log, or one with a record that reaches outside what an
     // installation writes, fails with 2 and removes nothing.
@@ -174,7 +165,7 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
                                    goodLog + record(siCreateRegKey, 0x80000002, foreignKey)}) {
         ChildProcess refusing;
         ASSERT_TRUE(WriteFileBytes(log, bad));
-        Start(refusing, unbrm, L"/S \"" + log + L"\"", target);
+        StartProcess(refusing, unbrm, L"/S \"" + log + L"\"", target);
         EXPECT_EQ(Ended(refusing), 2u);
         EXPECT_TRUE(untouched());
     }
@@ -182,23 +173,30 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
 
     // While setup runs, unbrm ends with 5: silently with /S, else after the busy box.
     ChildProcess running, silent, asking, original, whileAsking, whileCopyRuns, after;
-    Start(running, setup, L"", TempDir);
+    StartProcess(running, setup, L"", TempDir);
     wizard = Box(running, WizardCaption);
     ASSERT_NE(wizard, nullptr);
-    Start(silent, unbrm, L"/S uninst.log", target);
+    StartProcess(silent, unbrm, L"/S uninst.log", target);
     EXPECT_EQ(Ended(silent), 5u) << "busy, without a box";
-    Start(asking, unbrm, L"uninst.log", target);
+    StartProcess(asking, unbrm, L"uninst.log", target);
     ExpectBusy(asking, 5);
     EXPECT_TRUE(untouched());
     CancelWizard(wizard, running);
 
     // The log named relatively, from the installation's folder.
-    Start(original, unbrm, L"uninst.log", target);
+    // The temporary folder but setup's result file, which each setup run writes.
+    const auto temp = [] {
+        TSnapshot entries = TempEntries();
+        entries.erase(BaseDir(dcTemp) + L"VelkoraSetup.txt");
+        return entries;
+    };
+    const TSnapshot tempBefore = temp();
+    StartProcess(original, unbrm, L"uninst.log", target);
     HWND question = Box(original, UninstallCaption);
     ASSERT_NE(question, nullptr);
     EXPECT_TRUE(HasText(question, L"Do you want to completely remove \"Standard Edition of "
                                   L"Velkora v4.07\" and all of its components?"));
-    Start(whileAsking, setup, L"", TempDir);
+    StartProcess(whileAsking, setup, L"", TempDir);
     ExpectBusy(whileAsking, exSetupRunning);
     EXPECT_TRUE(untouched());
     PostMessageW(question, WM_COMMAND, IDYES, 0);
@@ -216,24 +214,17 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     EXPECT_EQ(WindowText(GetDlgItem(progress, idcPageText)),
               L"Performing uninstall of the \"Standard Edition of Velkora v4.07\"...");
     // All of the installation is gone; the planted files keep its folder.
-    TSnapshot left, planted;
+    TSnapshot left;
     SnapFiles(target, false, left);
     for (const std::wstring& name : names)
-        planted[target + L"\\" + name + L".dll"] = left[target + L"\\" + name + L".dll"];
-    EXPECT_EQ(left, planted);
+        left.erase(target + L"\\" + name + L".dll");
+    EXPECT_EQ(left, TSnapshot{});
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
-    Start(whileCopyRuns, setup, L"", TempDir);
+    StartProcess(whileCopyRuns, setup, L"", TempDir);
     ExpectBusy(whileCopyRuns, exSetupRunning);
-    DWORD copyId = 0, length = MAX_PATH;
-    GetWindowThreadProcessId(closing, &copyId);
-    const handles::KernelHandle copy(
-        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, copyId));
-    wchar_t copyPath[MAX_PATH];
-    ASSERT_TRUE(copy && QueryFullProcessImageNameW(copy.get(), 0, copyPath, &length));
     PostMessageW(closing, WM_COMMAND, IDOK, 0);
-    ASSERT_EQ(WaitForSingleObject(copy.get(), StartMs), WAIT_OBJECT_0);
-    EXPECT_TRUE(Eventually([&] { return !PathExists(copyPath); }, StartMs)) << "the copy stayed";
-    Start(after, setup, L"", TempDir);
+    EXPECT_TRUE(Eventually([&] { return temp() == tempBefore; }, StartMs)) << "the copy stayed";
+    StartProcess(after, setup, L"", TempDir);
     HWND free = Box(after, WizardCaption);
     ASSERT_NE(free, nullptr) << "the lock went with the copy";
     CancelWizard(free, after);

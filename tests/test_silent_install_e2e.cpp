@@ -219,13 +219,7 @@ TEST(SilentInstallEndToEnd, RefusalsCopyOnlyAFailureAnInstallationItsUpdateAndTh
 
     // The quiet command run through cmd as a script does returns with all gone but the
     // uninstaller's file and folder, which follow with its copy in the temporary folder.
-    const auto tempEntries = [] {
-        TSnapshot entries;
-        const std::wstring temp = BaseDir(dcTemp);
-        SnapFiles(temp.substr(0, temp.find_last_not_of(L'\\') + 1), false, entries);
-        return entries;
-    };
-    const TSnapshot tempBefore = tempEntries();
+    const TSnapshot tempBefore = TempEntries();
     ChildProcess cmd;
     StartProcess(cmd, BaseDir(dcSystem) + L"\\cmd.exe",
                  L"/c \"" + exe + L" /S " + uninstLog + L"\"", root);
@@ -236,7 +230,7 @@ TEST(SilentInstallEndToEnd, RefusalsCopyOnlyAFailureAnInstallationItsUpdateAndTh
     std::set<std::string> expected = LeftByDesign(machine.Cb6);
     expected.insert(WineShellUsersValue);
     EXPECT_EQ(left, expected);
-    EXPECT_TRUE(Eventually([&] { return !PathExists(install) && tempEntries() == tempBefore; },
+    EXPECT_TRUE(Eventually([&] { return !PathExists(install) && TempEntries() == tempBefore; },
                            RunLimitMs));
     EXPECT_FALSE(ListedByWine(listing));
     SetCurrentDirectoryW(BaseDir(dcTemp).c_str());
