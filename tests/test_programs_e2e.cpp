@@ -5,7 +5,6 @@
 #include "product/UFiles.h"
 #include "product/URegistry.h"
 #include "product/UResourceIds.h"
-#include "product/USingleInstance.h"
 #include "script/UUninstLog.h"
 #include "tests/MachineSnapshot.h"
 
@@ -19,39 +18,35 @@ const wchar_t* const UninstallCaption = L"Velkora Uninstall";
 constexpr DWORD StartMs = 30000;  // a program's first window or its end, on a loaded machine
 constexpr DWORD RunMs = 120000;   // a whole installation
 
-class Programs : public SandboxTest {
-protected:
-    void SetUp() override {
-        SandboxTest::SetUp();
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-    }
-    static DWORD Ended(ChildProcess& child) {
-        DWORD code = STILL_ACTIVE;
-        EXPECT_TRUE(child.Wait(StartMs, code)) << "the program did not end";
-        return code;
-    }
-    static HWND Box(const ChildProcess& child, const wchar_t* caption, DWORD timeoutMs = StartMs) {
-        return WaitForWindow(L"#32770", caption, child.Info.dwProcessId, timeoutMs);
-    }
-    // The busy box and no other window; closed, the program ends with exitCode.
-    static void ExpectBusy(ChildProcess& child, DWORD exitCode) {
-        HWND box = Box(child, sInstallCaption);
-        ASSERT_NE(box, nullptr) << "no busy box";
-        EXPECT_TRUE(HasText(box, SetupBusyText()));
-        EXPECT_EQ(Box(child, WizardCaption, 0), nullptr);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(Ended(child), exitCode);
-    }
-    // Ends a wizard that has not started its run: Cancel, then Yes.
-    static void CancelWizard(HWND wizard, ChildProcess& child) {
-        Click(wizard, idcCancel);
-        HWND confirm = Box(child, sInstallCaption);
-        ASSERT_NE(confirm, nullptr);
-        PostMessageW(confirm, WM_COMMAND, IDYES, 0);
-        EXPECT_EQ(Ended(child), 0u);
-    }
-};
+DWORD Ended(ChildProcess& child) {
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(child.Wait(StartMs, code)) << "the program did not end";
+    return code;
+}
+
+HWND Box(const ChildProcess& child, const wchar_t* caption, DWORD timeoutMs = StartMs) {
+    return WaitForWindow(L"#32770", caption, child.Info.dwProcessId, timeoutMs);
+}
+
+// The busy box and no other window; closed, the program ends with exitCode.
+void ExpectBusy(ChildProcess& child, DWORD exitCode) {
+    HWND box = Box(child, sInstallCaption);
+    ASSERT_NE(box, nullptr) << "no busy box";
+    EXPECT_TRUE(HasText(box, L"Another setup or uninstaller of Velkora is running.\r\n\r\nWait "
+                             L"until it has finished, then start this program again."));
+    EXPECT_EQ(Box(child, WizardCaption, 0), nullptr);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(Ended(child), exitCode);
+}
+
+// Ends a wizard that has not started its run: Cancel, then Yes.
+void CancelWizard(HWND wizard, ChildProcess& child) {
+    Click(wizard, idcCancel);
+    HWND confirm = Box(child, sInstallCaption);
+    ASSERT_NE(confirm, nullptr);
+    PostMessageW(confirm, WM_COMMAND, IDYES, 0);
+    EXPECT_EQ(Ended(child), 0u);
+}
 
 }  // namespace
 
@@ -59,14 +54,16 @@ protected:
 // /C /X and /? run beside it. The wizard installs help and demos. Its uninstaller refuses bad
 // logs and, while setup runs, the machine; on its own it asks, and holds the lock from its
 // question until its temporary copy, which shows the walk and its end, is gone.
-TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
+TEST(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     std::vector<std::wstring> names;
     std::wistringstream list(EnvironmentValue(L"VELKORA_PLANTED_DLLS"));
     for (std::wstring name; std::getline(list, name, L',');)
         names.push_back(name);
     ASSERT_FALSE(names.empty()) << "VELKORA_PLANTED_DLLS is not set";
-    const std::wstring downloads = TempPath(L"Downloads"), setup = downloads + L"\\setup.exe",
-                       target = TempPath(L"Program Files\\Velkora Lib"),
+    const std::wstring root = BaseDir(dcTemp) + L"vkprograms-" +
+                              std::to_wstring(GetCurrentProcessId()),
+                       downloads = root + L"\\Downloads", setup = downloads + L"\\setup.exe",
+                       target = root + L"\\Program Files\\Velkora Lib",
                        unbrm = target + L"\\unbrm.exe";
     const auto plantBeside = [&](const std::wstring& dir) {
         for (const std::wstring& name : names)
@@ -78,8 +75,8 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     plantBeside(downloads);
 
     ChildProcess one, two, extract, params;
-    StartProcess(one, setup, L"", TempDir);
-    StartProcess(two, setup, L"", TempDir);
+    StartProcess(one, setup, L"", root);
+    StartProcess(two, setup, L"", root);
     ChildProcess* busy = nullptr;
     ASSERT_TRUE(Eventually(
         [&] {
@@ -94,11 +91,11 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     ASSERT_NE(wizard, nullptr);
     ExpectBusy(*busy, exSetupRunning);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
-    ASSERT_TRUE(CreateDirectoryW(TempPath(L"extract").c_str(), nullptr));
-    StartProcess(extract, setup, L"/C /X", TempPath(L"extract"));
+    ASSERT_TRUE(CreateDirectoryW((root + L"\\extract").c_str(), nullptr));
+    StartProcess(extract, setup, L"/C /X", root + L"\\extract");
     EXPECT_EQ(Ended(extract), 0u);
-    EXPECT_TRUE(FileExists(TempPath(L"extract\\Source\\Velkora.inc"))) << "the last, /X, extracts";
-    StartProcess(params, setup, L"-h", TempDir);
+    EXPECT_TRUE(FileExists(root + L"\\extract\\Source\\Velkora.inc")) << "the last, /X, extracts";
+    StartProcess(params, setup, L"-h", root);
     HWND box = Box(params, L"Parameters description");
     ASSERT_NE(box, nullptr) << "/? runs beside the wizard";
     EXPECT_TRUE(
@@ -144,7 +141,7 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     // unbrm /S needs no window: a damaged log, or one with a record that reaches outside what an
     // installation writes, fails with 2 and removes nothing.
     plantBeside(target);
-    const std::wstring log = target + L"\\uninst.log", outside = TempPath(L"user.txt"),
+    const std::wstring log = target + L"\\uninst.log", outside = root + L"\\user.txt",
                        foreignKey = L"Software\\Other\\Product";
     const std::string goodLog = ReadFileBytes(log);
     ASSERT_EQ(goodLog.substr(0, UninstMagicSize), UninstLogMagic);
@@ -173,7 +170,7 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
 
     // While setup runs, unbrm ends with 5: silently with /S, else after the busy box.
     ChildProcess running, silent, asking, original, whileAsking, whileCopyRuns, after;
-    StartProcess(running, setup, L"", TempDir);
+    StartProcess(running, setup, L"", root);
     wizard = Box(running, WizardCaption);
     ASSERT_NE(wizard, nullptr);
     StartProcess(silent, unbrm, L"/S uninst.log", target);
@@ -183,7 +180,6 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     EXPECT_TRUE(untouched());
     CancelWizard(wizard, running);
 
-    // The log named relatively, from the installation's folder.
     // The temporary folder but setup's result file, which each setup run writes.
     const auto temp = [] {
         TSnapshot entries = TempEntries();
@@ -191,12 +187,12 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
         return entries;
     };
     const TSnapshot tempBefore = temp();
-    StartProcess(original, unbrm, L"uninst.log", target);
+    StartProcess(original, unbrm, L"uninst.log", target);  // named relatively
     HWND question = Box(original, UninstallCaption);
     ASSERT_NE(question, nullptr);
     EXPECT_TRUE(HasText(question, L"Do you want to completely remove \"Standard Edition of "
                                   L"Velkora v4.07\" and all of its components?"));
-    StartProcess(whileAsking, setup, L"", TempDir);
+    StartProcess(whileAsking, setup, L"", root);
     ExpectBusy(whileAsking, exSetupRunning);
     EXPECT_TRUE(untouched());
     PostMessageW(question, WM_COMMAND, IDYES, 0);
@@ -220,11 +216,11 @@ TEST_F(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
         left.erase(target + L"\\" + name + L".dll");
     EXPECT_EQ(left, TSnapshot{});
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
-    StartProcess(whileCopyRuns, setup, L"", TempDir);
+    StartProcess(whileCopyRuns, setup, L"", root);
     ExpectBusy(whileCopyRuns, exSetupRunning);
     PostMessageW(closing, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(Eventually([&] { return temp() == tempBefore; }, StartMs)) << "the copy stayed";
-    StartProcess(after, setup, L"", TempDir);
+    StartProcess(after, setup, L"", root);
     HWND free = Box(after, WizardCaption);
     ASSERT_NE(free, nullptr) << "the lock went with the copy";
     CancelWizard(free, after);
