@@ -2,14 +2,11 @@
 #pragma once
 
 #include "product/UPaths.h"
-#include "support/UHandles.h"
 #include "support/UText.h"
 #include "tests/TestSupport.h"
 
 #include <map>
 #include <set>
-#include <string>
-#include <vector>
 
 namespace vktest {
 
@@ -26,19 +23,20 @@ inline void SnapKey(HKEY root, const std::wstring& rootName, const std::wstring&
     const handles::RegKey key(opened);
     const std::wstring name = rootName + L"\\" + path;
     out[name] = "<key>";
-    DWORD maxValue = 0;
+    constexpr DWORD NameMax = 16384;  // the longest key and value name
+    DWORD maxData = 0, length = 0, size = 0, type = 0;
     RegQueryInfoKeyW(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     &maxValue, nullptr, nullptr);
-    std::vector<wchar_t> text(16384);  // the longest key and value name
-    std::vector<BYTE> data(maxValue + 2);
-    DWORD length = 16384, size = maxValue + 2, type = 0;
-    for (DWORD i = 0; RegEnumValueW(opened, i, text.data(), &length, nullptr, &type, data.data(),
-                                    &size) == ERROR_SUCCESS;
-         ++i, length = 16384, size = maxValue + 2)
+                     &maxData, nullptr, nullptr);
+    std::vector<wchar_t> text(NameMax);
+    std::vector<char> data(maxData + 2);
+    for (DWORD i = 0; length = NameMax, size = maxData + 2,
+               RegEnumValueW(opened, i, text.data(), &length, nullptr, &type,
+                             reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS;
+         ++i)
         out[name + L" : " + std::wstring(text.data(), length)] =
-            std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data.data()), size);
-    for (DWORD i = 0; length = 16384, RegEnumKeyExW(opened, i, text.data(), &length, nullptr,
-                                                    nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+            std::to_string(type) + ":" + std::string(data.data(), size);
+    for (DWORD i = 0; length = NameMax, RegEnumKeyExW(opened, i, text.data(), &length, nullptr,
+                                                      nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          ++i)
         SnapKey(root, rootName, path.empty() ? text.data() : path + L"\\" + text.data(), out, skip);
 }
@@ -51,15 +49,13 @@ inline void SnapFiles(const std::wstring& dir, bool recursive, TSnapshot& out) {
         const std::wstring name = entry.cFileName, path = dir + L"\\" + name;
         if (name == L"." || name == L"..")
             continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[path] = "<dir>";
-            if (recursive)
-                SnapFiles(path, true, out);
-        } else {
-            out[path] = recursive ? ReadFileBytes(path)
-                                  : std::to_string(entry.nFileSizeLow) + "@" +
-                                        std::to_string(entry.ftLastWriteTime.dwLowDateTime);
-        }
+        const bool isDir = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        out[path] = isDir       ? "<dir>"
+                    : recursive ? ReadFileBytes(path)
+                                : std::to_string(entry.nFileSizeLow) + "@" +
+                                      std::to_string(entry.ftLastWriteTime.dwLowDateTime);
+        if (isDir && recursive)
+            SnapFiles(path, true, out);
     }
 }
 
@@ -74,6 +70,14 @@ inline TSnapshot SnapMachine(const std::wstring& root) {
     SnapFiles(BaseDir(dcWindows), false, snapshot);
     SnapFiles(BaseDir(dcSystem), false, snapshot);
     return snapshot;
+}
+
+// The entries directly in the temporary folder.
+inline TSnapshot TempEntries() {
+    TSnapshot entries;
+    const std::wstring temp = BaseDir(dcTemp);
+    SnapFiles(temp.substr(0, temp.find_last_not_of(L'\\') + 1), false, entries);
+    return entries;
 }
 
 // Whether Wine's list of installed programs names the product; listing: a scratch file.
@@ -91,12 +95,12 @@ inline bool ListedByWine(const std::wstring& listing) {
 // run-time packages in the system folder, the merged keywords, the deleted help cache, BDS 2009's
 // reload request, the Windows help key (the undo removes values only). cb6: C++Builder 6's folder.
 inline std::set<std::string> LeftByDesign(const std::wstring& cb6) {
-    const std::string system = "added " + ToAnsi(BaseDir(dcSystem)) + "\\",
+    const std::string system = "added " + ToAnsi(BaseDir(dcSystem)) + "\\vkl",
                       cb6Help = ToAnsi(cb6 + L"\\Help\\bcb6.");
-    return {system + "vkl60.bpl",
-            system + "vkl2009.bpl",
-            system + "vkl270.bpl",
-            system + "vkl280.bpl",
+    return {system + "60.bpl",
+            system + "2009.bpl",
+            system + "270.bpl",
+            system + "280.bpl",
             "changed " + cb6Help + "als",
             "removed " + cb6Help + "gid",
             "added HKCU\\Software\\CodeGear\\BDS\\6.0\\Globals : ForceEnvOptionsUpdate",

@@ -35,23 +35,38 @@ struct TIdeMachine {
         Root = root;
         Cb6 = root + L"\\Borland\\CBuilder6";
         Install = root + L"\\Program Files\\Velkora";
+        const std::wstring studio = root + L"\\Embarcadero\\Studio\\";
+        const struct {
+            int Index;
+            std::wstring Dir;
+            std::vector<const wchar_t*> Tools;
+        } ides[] = {{8, Cb6, {L"make.exe"}},
+                    {13, root + L"\\CodeGear\\RAD Studio\\6.0", {L"dcc32.exe"}},
+                    {27, studio + L"21.0", {L"dcc32.exe"}},
+                    {28, studio + L"22.0", {L"dcc32.exe", L"dcc64.exe"}}};
         // The machine's program directory exists before any installation.
-        if (CreateDirectoryPath(root + L"\\Program Files") != 0)
-            return false;
-        if (!MakeIde(8, Cb6, standinTool, {L"make.exe"}) ||
-            !MakeIde(13, root + L"\\CodeGear\\RAD Studio\\6.0", standinTool, {L"dcc32.exe"}) ||
-            !MakeIde(27, root + L"\\Embarcadero\\Studio\\21.0", standinTool, {L"dcc32.exe"}) ||
-            !MakeIde(28, root + L"\\Embarcadero\\Studio\\22.0", standinTool,
-                     {L"dcc32.exe", L"dcc64.exe"}))
-            return false;
+        bool made = CreateDirectoryPath(root + L"\\Program Files") == 0;
+        for (const auto& ide : ides) {
+            made = made && CreateDirectoryPath(ide.Dir + L"\\bin") == 0;
+            for (const wchar_t* tool : ide.Tools)
+                made = made &&
+                       CopyFileW(standinTool.c_str(), (ide.Dir + L"\\bin\\" + tool).c_str(), FALSE);
+            // Detection removes the trailing backslash that some IDEs store.
+            made = made && WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[ide.Index].RegKey,
+                                          L"RootDir", ide.Dir + L"\\");
+        }
         // What a C++Builder 6 keeps in its help directory.
         const std::wstring help = Cb6 + L"\\Help\\";
-        if (CreateDirectoryPath(help) != 0 ||
-            !WriteText(help + L"bcb6.ohi", ":Index C++Builder=bcb6.hlp\r\n") ||
-            !WriteText(help + L"bcb6.ohl", ":Link bcb6.hlp\r\n:Link bcb6vcl.hlp\r\n") ||
-            !WriteText(help + L"bcb6.als", "AnsiString=AnsiString\r\nTForm=TForm\r\n") ||
-            !WriteText(help + L"bcb6.gid", "help cache"))
-            return false;
+        made = made && CreateDirectoryPath(help) == 0;
+        const std::pair<const wchar_t*, std::string> helpFiles[] = {
+            {L"bcb6.ohi", ":Index C++Builder=bcb6.hlp\r\n"},
+            {L"bcb6.ohl", ":Link bcb6.hlp\r\n:Link bcb6vcl.hlp\r\n"},
+            {L"bcb6.als", "AnsiString=AnsiString\r\nTForm=TForm\r\n"},
+            {L"bcb6.gid", "help cache"}};
+        for (const auto& [name, text] : helpFiles)
+            made = made && std::ofstream(std::filesystem::path(help + name), std::ios::binary)
+                               .write(text.data(), std::ssize(text))
+                               .good();
         // The IDEs' own settings, which an installation extends and the uninstaller restores.
         const std::wstring cb6 = L"Software\\Borland\\C++Builder\\6.0\\",
                            bds = L"Software\\CodeGear\\BDS\\6.0\\",
@@ -67,17 +82,16 @@ struct TIdeMachine {
             {bds + L"Globals", L"PrevVersion", L"12.0"}};
         for (const std::wstring rad :
              {L"Software\\Embarcadero\\BDS\\21.0\\", L"Software\\Embarcadero\\BDS\\22.0\\"}) {
-            for (const wchar_t* path : {L"Library\\Win32", L"Library\\Win64"})
-                settings.push_back({rad + path, L"Search Path", release});
-            for (const wchar_t* path : {L"C++\\Paths\\Win32", L"C++\\Paths\\Win64"})
-                settings.push_back({rad + path, L"LibraryPath", release});
+            for (const wchar_t* platform : {L"Win32", L"Win64"}) {
+                settings.push_back({rad + L"Library\\" + platform, L"Search Path", release});
+                settings.push_back({rad + L"C++\\Paths\\" + platform, L"LibraryPath", release});
+            }
             settings.push_back({rad + L"Known Packages", L"$(BDS)\\bin\\dclstd280.bpl",
                                 L"Embarcadero Standard Components"});
         }
         for (const auto& setting : settings)
-            if (!WriteRegString(HKEY_CURRENT_USER, setting[0], setting[1], setting[2]))
-                return false;
-        return true;
+            made = made && WriteRegString(HKEY_CURRENT_USER, setting[0], setting[1], setting[2]);
+        return made;
     }
 
     // One installation as the wizard runs it: detection and the choices of the selection page,
@@ -105,24 +119,6 @@ struct TIdeMachine {
         // The installer ends here; its current directory was inside the installation.
         SetCurrentDirectoryW(Root.c_str());
         return errors;
-    }
-
-private:
-    static bool MakeIde(int index, const std::wstring& dir, const std::wstring& standinTool,
-                        const std::vector<std::wstring>& tools) {
-        if (CreateDirectoryPath(dir + L"\\bin") != 0)
-            return false;
-        for (const std::wstring& tool : tools)
-            if (!CopyFileW(standinTool.c_str(), (dir + L"\\bin\\" + tool).c_str(), FALSE))
-                return false;
-        // Detection removes the trailing backslash that some IDEs store.
-        return WriteRegString(HKEY_LOCAL_MACHINE, BorlandProducts[index].RegKey, L"RootDir",
-                              dir + L"\\");
-    }
-
-    static bool WriteText(const std::wstring& path, const std::string& text) {
-        std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
-        return static_cast<bool>(out.write(text.data(), static_cast<std::streamsize>(text.size())));
     }
 };
 

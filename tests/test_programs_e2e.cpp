@@ -1,18 +1,12 @@
-// setup.exe and unbrm.exe as users and scripts start them; each case in a fresh prefix of its own
-// (the programs write the registry, the setup lock is machine-wide), Wine preferring planted DLLs.
+// setup.exe and unbrm.exe as users and scripts start them, in a fresh prefix (the programs write
+// the registry, the setup lock is machine-wide), with a marker DLL beside each program under every
+// name of VELKORA_PLANTED_DLLS, which Wine is told to prefer as Windows would: none may load.
 #include "product/UCommandLine.h"
-#include "product/UConst.h"
 #include "product/UFiles.h"
-#include "product/UPaths.h"
 #include "product/URegistry.h"
-#include "product/USingleInstance.h"
-#include "script/UScriptItems.h"
-#include "support/UText.h"
-#include "tests/TestSupport.h"
+#include "product/UResourceIds.h"
 #include "script/UUninstLog.h"
-#include "wizard/UPage.h"
-
-#include <gtest/gtest.h>
+#include "tests/MachineSnapshot.h"
 
 #include <sstream>
 
@@ -24,120 +18,84 @@ const wchar_t* const UninstallCaption = L"Velkora Uninstall";
 constexpr DWORD StartMs = 30000;  // a program's first window or its end, on a loaded machine
 constexpr DWORD RunMs = 120000;   // a whole installation
 
-class Programs : public SandboxTest {
-protected:
-    void SetUp() override {
-        SandboxTest::SetUp();
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        Install = TempPath(L"Velkora Lib");
-        Log = Install + L"\\uninst.log";
-    }
-    void Start(ChildProcess& child, const std::wstring& program, const std::wstring& arguments,
-               const std::wstring& directory = L"") {
-        StartProcess(child, program, arguments, directory.empty() ? TempDir : directory);
-        ASSERT_TRUE(child) << child.StartError;
-    }
-    static DWORD Ended(ChildProcess& child) {
-        DWORD code = STILL_ACTIVE;
-        EXPECT_TRUE(child.Wait(StartMs, code)) << "the program did not end";
-        return code;
-    }
-    static HWND Box(const ChildProcess& child, const wchar_t* caption, DWORD timeoutMs = StartMs) {
-        return WaitForWindow(L"#32770", caption, child.Info.dwProcessId, timeoutMs);
-    }
-    // The busy box and no other window; closed, the program ends with exitCode.
-    static void ExpectBusy(ChildProcess& child, DWORD exitCode) {
-        HWND box = Box(child, sInstallCaption);
-        ASSERT_NE(box, nullptr) << "no busy box";
-        EXPECT_TRUE(HasText(box, SetupBusyText()));
-        EXPECT_EQ(Box(child, WizardCaption, 0), nullptr);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        EXPECT_EQ(Ended(child), exitCode);
-    }
-    // Ends a wizard that has not started its run: Cancel, then Yes.
-    static void CancelWizard(HWND wizard, ChildProcess& child) {
-        Click(wizard, idcCancel);
-        HWND confirm = Box(child, sInstallCaption);
-        ASSERT_NE(confirm, nullptr);
-        PostMessageW(confirm, WM_COMMAND, IDYES, 0);
-        EXPECT_EQ(Ended(child), 0u);
-    }
-    // A small installation in Install (Source\a.pas, unbrm.exe unless planted, the product's key)
-    // with the log that undoes it.
-    void MakeInstallation(bool copyUnbrm = true) {
-        ASSERT_EQ(CreateDirectoryPath(Install + L"\\Source"), 0u);
-        ASSERT_TRUE(!copyUnbrm || CopyFileW((BuildDir() + L"\\unbrm.exe").c_str(),
-                                            (Install + L"\\unbrm.exe").c_str(), FALSE));
-        ASSERT_TRUE(WriteFileBytes(Install + L"\\Source\\a.pas", "unit a;"));
-        ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, sProductRegKey, L"Version", L"4.07"));
-        ASSERT_TRUE(WriteFileBytes(Log, LogText()));
-    }
-    std::string LogText(const std::string& extra = {}) const {
-        std::string log(UninstLogMagic, UninstMagicSize);
-        const std::pair<uint32_t, std::wstring> header[] = {
-            {1, sProductName},   {2, sProductVersion},     {3, sProductType}, {4, Install},
-            {5, sProductRegKey}, {7, sUninstallEntryName}, {6, L""}};
-        for (const auto& [code, text] : header)
-            log += Record(siProductInfo, code, 0, text);
-        log += Record(siCreateDir, 0, dcInstall, L"") +
-               Record(siCreateDir, 0, dcInstall, L"Source") +
-               Record(siExtractFile, 0, dcInstall, L"Source\\a.pas") +
-               Record(siExtractFileIfNewer, 0, dcInstall, L"unbrm.exe");
-        return log + Record(siCreateRegKey, 0x80000002, 0, sProductRegKey) + extra;
-    }
-    static std::string Record(uint32_t kind, uint32_t code, int32_t dirCode,
-                              const std::wstring& text) {
-        return EncodeUninstRecord(kind | 0x10000, code, dirCode, ToUtf8(text));
-    }
-    DWORD RemoveSilently(const std::wstring& log) {
-        ChildProcess unbrm;
-        Start(unbrm, Install + L"\\unbrm.exe", L"/S \"" + log + L"\"", Install);
-        return Ended(unbrm);
-    }
-    bool Untouched() const {
-        return PathExists(Install + L"\\Source\\a.pas") && PathExists(Install + L"\\unbrm.exe") &&
-               KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey);
-    }
-    bool Removed() const {
-        return !PathExists(Install) && !KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey);
-    }
+DWORD Ended(ChildProcess& child) {
+    DWORD code = STILL_ACTIVE;
+    EXPECT_TRUE(child.Wait(StartMs, code)) << "the program did not end";
+    return code;
+}
 
-    const std::wstring Setup = BuildDir() + L"\\setup.exe";
-    std::wstring Install, Log;
-};
+HWND Box(const ChildProcess& child, const wchar_t* caption, DWORD timeoutMs = StartMs) {
+    return WaitForWindow(L"#32770", caption, child.Info.dwProcessId, timeoutMs);
+}
+
+// The busy box and no other window; closed, the program ends with exitCode.
+void ExpectBusy(ChildProcess& child, DWORD exitCode) {
+    HWND box = Box(child, sInstallCaption);
+    ASSERT_NE(box, nullptr) << "no busy box";
+    EXPECT_TRUE(HasText(box, L"Another setup or uninstaller of Velkora is running.\r\n\r\nWait "
+                             L"until it has finished, then start this program again."));
+    EXPECT_EQ(Box(child, WizardCaption, 0), nullptr);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(Ended(child), exitCode);
+}
+
+// Ends a wizard that has not started its run: Cancel, then Yes.
+void CancelWizard(HWND wizard, ChildProcess& child) {
+    Click(wizard, idcCancel);
+    HWND confirm = Box(child, sInstallCaption);
+    ASSERT_NE(confirm, nullptr);
+    PostMessageW(confirm, WM_COMMAND, IDYES, 0);
+    EXPECT_EQ(Ended(child), 0u);
+}
 
 }  // namespace
 
-// Started together, one setup gets the machine and the other says so and ends without a trace;
-// /C /X and /? are no installations and run beside it. The first then installs help and demos
-// through the six pages, and the installed uninstaller removes it all silently.
-TEST_F(Programs, TwoSetupsRunOneWizardThatInstallsAndTheUninstallerRemovesIt) {
-    ChildProcess one, two;
-    Start(one, Setup, L"");
-    Start(two, Setup, L"");
+// Two setups started together: one gets the machine, the other says so and ends without a trace;
+// /C /X and /? run beside it. The wizard installs help and demos. Its uninstaller refuses bad
+// logs and, while setup runs, the machine; on its own it asks, and holds the lock from its
+// question until its temporary copy, which shows the walk and its end, is gone.
+TEST(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
+    std::vector<std::wstring> names;
+    std::wistringstream list(EnvironmentValue(L"VELKORA_PLANTED_DLLS"));
+    for (std::wstring name; std::getline(list, name, L',');)
+        names.push_back(name);
+    ASSERT_FALSE(names.empty()) << "VELKORA_PLANTED_DLLS is not set";
+    const std::wstring root = BaseDir(dcTemp) + L"vkprograms-" +
+                              std::to_wstring(GetCurrentProcessId()),
+                       downloads = root + L"\\Downloads", setup = downloads + L"\\setup.exe",
+                       target = root + L"\\Program Files\\Velkora Lib",
+                       unbrm = target + L"\\unbrm.exe";
+    const auto plantBeside = [&](const std::wstring& dir) {
+        for (const std::wstring& name : names)
+            ASSERT_TRUE(CopyFileW((BuildDir() + L"\\fixtures\\planted_marker.dll").c_str(),
+                                  (dir + L"\\" + name + L".dll").c_str(), FALSE));
+    };
+    ASSERT_EQ(CreateDirectoryPath(downloads), 0u);
+    ASSERT_TRUE(CopyFileW((BuildDir() + L"\\setup.exe").c_str(), setup.c_str(), FALSE));
+    plantBeside(downloads);
+
+    ChildProcess one, two, extract, params;
+    StartProcess(one, setup, L"", root);
+    StartProcess(two, setup, L"", root);
     ChildProcess* busy = nullptr;
     ASSERT_TRUE(Eventually(
         [&] {
             for (ChildProcess* child : {&one, &two})
-                if (Box(*child, sInstallCaption, 0))
-                    busy = child;
+                busy = Box(*child, sInstallCaption, 0) ? child : busy;
             return busy != nullptr;
         },
         StartMs))
         << "neither setup says that the other runs";
-    ChildProcess& setup = busy == &one ? two : one;
-    HWND wizard = Box(setup, WizardCaption);
+    ChildProcess& installer = busy == &one ? two : one;
+    HWND wizard = Box(installer, WizardCaption);
     ASSERT_NE(wizard, nullptr);
     ExpectBusy(*busy, exSetupRunning);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
-
-    ChildProcess extract, params;
-    ASSERT_TRUE(CreateDirectoryW(TempPath(L"extract").c_str(), nullptr));
-    Start(extract, Setup, L"/C /X", TempPath(L"extract"));
+    ASSERT_TRUE(CreateDirectoryW((root + L"\\extract").c_str(), nullptr));
+    StartProcess(extract, setup, L"/C /X", root + L"\\extract");
     EXPECT_EQ(Ended(extract), 0u);
-    EXPECT_TRUE(PathExists(TempPath(L"extract\\Source"))) << "the last switch, /X, extracts";
-    Start(params, Setup, L"-h");
+    EXPECT_TRUE(FileExists(root + L"\\extract\\Source\\Velkora.inc")) << "the last, /X, extracts";
+    StartProcess(params, setup, L"-h", root);
     HWND box = Box(params, L"Parameters description");
     ASSERT_NE(box, nullptr) << "/? runs beside the wizard";
     EXPECT_TRUE(
@@ -150,77 +108,95 @@ TEST_F(Programs, TwoSetupsRunOneWizardThatInstallsAndTheUninstallerRemovesIt) {
     EXPECT_EQ(Ended(params), 0u);
 
     // No IDE here: only the two optional rows can be and are checked.
-    const std::wstring target = TempPath(L"Program Files\\Velkora Lib");
     EXPECT_EQ(WalkToReadyPage(wizard, target + L"\\", StartMs), "---------------------xx");
     Click(wizard, idcNext);
     ASSERT_TRUE(Eventually(
         [&] {
-            if (HWND error = Box(setup, L"Error", 0)) {
+            if (HWND error = Box(installer, L"Error", 0)) {
                 ADD_FAILURE() << "an error box";
                 PostMessageW(error, WM_COMMAND, IDOK, 0);
             }
             return WindowText(GetDlgItem(wizard, idcCancel)) == L"Finish";
         },
         RunMs));
-    for (int id : {idcNext, idcBack})
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(wizard, id))) << id;
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(wizard, idcNext)) ||
+                 IsWindowVisible(GetDlgItem(wizard, idcBack)));
     Click(wizard, idcCancel);
-    EXPECT_EQ(Ended(setup), 0u);
-
+    EXPECT_EQ(Ended(installer), 0u);
     for (const wchar_t* dir : {L"\\Source", L"\\Help", L"\\Demos"})
         EXPECT_TRUE(DirectoryExists(target + dir)) << ToAnsi(dir);
-    const std::string log = ReadFileBytes(target + L"\\install.log");
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_TRUE(log[0] != '\xFF' && log[1] == '\0') << "UTF-16LE text without a byte-order mark";
-    EXPECT_EQ(ReadFileBytes(target + L"\\uninst.log").substr(0, 7), "UNBRM02");
-    const std::pair<const wchar_t*, DWORD> dwords[] = {
-        {L"InstallItems", 0x280}, {L"InstallVersions", 0}, {L"CustomizeItems", 5}};
-    for (const auto& [name, expected] : dwords) {
-        DWORD value = 0xBAD;
-        EXPECT_TRUE(ReadRegDword(HKEY_LOCAL_MACHINE, sProductRegKey, name, value));
-        EXPECT_EQ(value, expected) << ToAnsi(name);
-    }
+    const std::string installLog = ReadFileBytes(target + L"\\install.log");
+    EXPECT_TRUE(installLog.size() > 2 && installLog[0] != '\xFF' && installLog[1] == '\0')
+        << "UTF-16LE text without a byte-order mark";
+    DWORD items = 0, versions = 1, customize = 0;
     std::wstring rootDir;
-    EXPECT_TRUE(ReadRegString(HKEY_LOCAL_MACHINE, sProductRegKey, L"RootDir", rootDir));
-    EXPECT_EQ(rootDir, target) << "one trailing separator dropped";
+    EXPECT_TRUE(ReadRegDword(HKEY_LOCAL_MACHINE, sProductRegKey, L"InstallItems", items) &&
+                ReadRegDword(HKEY_LOCAL_MACHINE, sProductRegKey, L"InstallVersions", versions) &&
+                ReadRegDword(HKEY_LOCAL_MACHINE, sProductRegKey, L"CustomizeItems", customize) &&
+                ReadRegString(HKEY_LOCAL_MACHINE, sProductRegKey, L"RootDir", rootDir));
+    EXPECT_EQ(std::tuple(items, versions, customize, rootDir),
+              std::tuple(0x280ul, 0ul, 5ul, target))
+        << "RootDir: one trailing separator dropped";
 
-    ChildProcess unbrm;
-    Start(unbrm, target + L"\\unbrm.exe", L"/S \"" + target + L"\\uninst.log\"");
-    EXPECT_EQ(Ended(unbrm), 0u);
-    EXPECT_TRUE(Eventually([&] { return !PathExists(target); }, StartMs));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
-}
+    // unbrm /S needs no window: a damaged log, or one with a record that reaches outside what an
+    // installation writes, fails with 2 and removes nothing.
+    plantBeside(target);
+    const std::wstring log = target + L"\\uninst.log", outside = root + L"\\user.txt",
+                       foreignKey = L"Software\\Other\\Product";
+    const std::string goodLog = ReadFileBytes(log);
+    ASSERT_EQ(goodLog.substr(0, UninstMagicSize), UninstLogMagic);
+    ASSERT_TRUE(WriteFileBytes(outside, "the user's own"));
+    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, foreignKey, L"Version", L"1"));
+    const auto untouched = [&] {
+        return PathExists(target + L"\\Source") && PathExists(unbrm) &&
+               KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey) &&
+               ReadFileBytes(outside) == "the user's own" &&
+               KeyExists(HKEY_LOCAL_MACHINE, foreignKey);
+    };
+    const auto record = [](uint32_t kind, uint32_t code, const std::wstring& text) {
+        return EncodeUninstRecord(kind | ifLogUninstall << 16, code, dcInstall, ToUtf8(text));
+    };
+    std::string damaged = goodLog;
+    damaged.back() = '\x7F';  // the last RecLen now reaches far before the file's start
+    for (const std::string& bad : {damaged, goodLog + record(siExtractFile, 0, L"..\\user.txt"),
+                                   goodLog + record(siCreateRegKey, 0x80000002, foreignKey)}) {
+        ChildProcess refusing;
+        ASSERT_TRUE(WriteFileBytes(log, bad));
+        StartProcess(refusing, unbrm, L"/S \"" + log + L"\"", target);
+        EXPECT_EQ(Ended(refusing), 2u);
+        EXPECT_TRUE(untouched());
+    }
+    ASSERT_TRUE(WriteFileBytes(log, goodLog));
 
-// unbrm.exe refuses while setup runs (silently with /S). Run on its own, it asks, and holds the
-// lock from its question until its temporary copy, which shows the walk and its end, is gone:
-// setup started meanwhile is refused, also after the hand-over to the copy.
-TEST_F(Programs, TheUninstallerWaitsItsTurnAndHandsTheLockToItsCopy) {
-    MakeInstallation();
-    const std::wstring unbrm = Install + L"\\unbrm.exe", logArgument = L"\"" + Log + L"\"";
-    ChildProcess setup, silent, asking;
-    Start(setup, Setup, L"");
-    HWND wizard = Box(setup, WizardCaption);
+    // While setup runs, unbrm ends with 5: silently with /S, else after the busy box.
+    ChildProcess running, silent, asking, original, whileAsking, whileCopyRuns, after;
+    StartProcess(running, setup, L"", root);
+    wizard = Box(running, WizardCaption);
     ASSERT_NE(wizard, nullptr);
-    Start(silent, unbrm, L"/S " + logArgument);
+    StartProcess(silent, unbrm, L"/S uninst.log", target);
     EXPECT_EQ(Ended(silent), 5u) << "busy, without a box";
-    Start(asking, unbrm, logArgument);
+    StartProcess(asking, unbrm, L"uninst.log", target);
     ExpectBusy(asking, 5);
-    EXPECT_TRUE(Untouched());
-    CancelWizard(wizard, setup);
+    EXPECT_TRUE(untouched());
+    CancelWizard(wizard, running);
 
-    ChildProcess original, whileAsking;
-    Start(original, unbrm, logArgument);
+    // The temporary folder but setup's result file, which each setup run writes.
+    const auto temp = [] {
+        TSnapshot entries = TempEntries();
+        entries.erase(BaseDir(dcTemp) + L"VelkoraSetup.txt");
+        return entries;
+    };
+    const TSnapshot tempBefore = temp();
+    StartProcess(original, unbrm, L"uninst.log", target);  // named relatively
     HWND question = Box(original, UninstallCaption);
     ASSERT_NE(question, nullptr);
     EXPECT_TRUE(HasText(question, L"Do you want to completely remove \"Standard Edition of "
                                   L"Velkora v4.07\" and all of its components?"));
-    Start(whileAsking, Setup, L"");
+    StartProcess(whileAsking, setup, L"", root);
     ExpectBusy(whileAsking, exSetupRunning);
-    EXPECT_TRUE(Untouched());
+    EXPECT_TRUE(untouched());
     PostMessageW(question, WM_COMMAND, IDYES, 0);
     EXPECT_EQ(Ended(original), 0u);
-
-    // The copy shows the walk in the wizard's window and then says that it is done.
     HWND closing = nullptr;
     ASSERT_TRUE(Eventually(
         [&] {
@@ -231,84 +207,24 @@ TEST_F(Programs, TheUninstallerWaitsItsTurnAndHandsTheLockToItsCopy) {
         StartMs));
     HWND progress = GetWindow(closing, GW_OWNER);
     EXPECT_EQ(WindowText(progress), L"Uninstalling Velkora");
-    EXPECT_EQ(WindowText(GetDlgItem(progress, 256)),
+    EXPECT_EQ(WindowText(GetDlgItem(progress, idcPageText)),
               L"Performing uninstall of the \"Standard Edition of Velkora v4.07\"...");
-    EXPECT_TRUE(Removed());
-    ChildProcess whileCopyRuns, after;
-    Start(whileCopyRuns, Setup, L"");
+    // All of the installation is gone; the planted files keep its folder.
+    TSnapshot left;
+    SnapFiles(target, false, left);
+    for (const std::wstring& name : names)
+        left.erase(target + L"\\" + name + L".dll");
+    EXPECT_EQ(left, TSnapshot{});
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
+    StartProcess(whileCopyRuns, setup, L"", root);
     ExpectBusy(whileCopyRuns, exSetupRunning);
-    DWORD copyId = 0;
-    GetWindowThreadProcessId(closing, &copyId);
-    const handles::KernelHandle copy(
-        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, copyId));
-    ASSERT_TRUE(copy);
-    wchar_t copyPath[MAX_PATH];
-    DWORD length = MAX_PATH;
-    ASSERT_TRUE(QueryFullProcessImageNameW(copy.get(), 0, copyPath, &length));
     PostMessageW(closing, WM_COMMAND, IDOK, 0);
-    ASSERT_EQ(WaitForSingleObject(copy.get(), StartMs), WAIT_OBJECT_0);
-    EXPECT_TRUE(Eventually([&] { return !PathExists(copyPath); }, StartMs)) << "the copy stayed";
-
-    Start(after, Setup, L"");
+    EXPECT_TRUE(Eventually([&] { return temp() == tempBefore; }, StartMs)) << "the copy stayed";
+    StartProcess(after, setup, L"", root);
     HWND free = Box(after, WizardCaption);
     ASSERT_NE(free, nullptr) << "the lock went with the copy";
     CancelWizard(free, after);
-}
-
-// A marker DLL beside setup.exe and unbrm.exe under each name of VELKORA_PLANTED_DLLS: /X, the
-// wizard and unbrm /S (refusing bad logs, then removing) do their work, and none loads a marker.
-TEST_F(Programs, DllsPlantedBesideTheProgramsAreNeverLoaded) {
-    std::vector<std::wstring> names;
-    std::wistringstream list(EnvironmentValue(L"VELKORA_PLANTED_DLLS"));
-    for (std::wstring name; std::getline(list, name, L',');)
-        names.push_back(name);
-    ASSERT_FALSE(names.empty()) << "VELKORA_PLANTED_DLLS is not set";
-    const auto plantBeside = [&](const wchar_t* program, const std::wstring& dir) {
-        ASSERT_EQ(CreateDirectoryPath(dir), 0u);
-        ASSERT_TRUE(CopyFileW((BuildDir() + L"\\" + program).c_str(),
-                              (dir + L"\\" + program).c_str(), FALSE));
-        for (const std::wstring& name : names)
-            ASSERT_TRUE(CopyFileW((BuildDir() + L"\\fixtures\\planted_marker.dll").c_str(),
-                                  (dir + L"\\" + name + L".dll").c_str(), FALSE));
-    };
-    const auto expectNoMarkerRan = [&](const std::wstring& dir) {
+    for (const std::wstring& dir : {downloads, target})
         for (const std::wstring& name : names)
             EXPECT_FALSE(PathExists(dir + L"\\" + name + L".dll.ran")) << ToAnsi(name);
-    };
-    const std::wstring downloads = TempPath(L"Downloads"), setup = downloads + L"\\setup.exe";
-    plantBeside(L"setup.exe", downloads);
-    ChildProcess extract, wizardRun;
-    Start(extract, setup, L"/X", downloads);
-    EXPECT_EQ(Ended(extract), 0u);
-    EXPECT_TRUE(FileExists(downloads + L"\\Source\\Velkora.inc")) << "the extraction ran";
-    Start(wizardRun, setup, L"", downloads);
-    HWND wizard = Box(wizardRun, WizardCaption);
-    ASSERT_NE(wizard, nullptr);
-    CancelWizard(wizard, wizardRun);
-    expectNoMarkerRan(downloads);
-
-    // unbrm /S needs no window: a damaged log, or one with a record that reaches outside what an
-    // installation writes, fails with 2 and removes nothing; a sound one named relatively removes.
-    plantBeside(L"unbrm.exe", Install);
-    MakeInstallation(false);
-    const std::wstring outside = TempPath(L"user.txt"), foreignKey = L"Software\\Other\\Product";
-    ASSERT_TRUE(WriteFileBytes(outside, "the user's own"));
-    ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, foreignKey, L"Version", L"1"));
-    std::string damaged = LogText();
-    damaged.back() = '\x7F';  // the last RecLen now reaches far before the file's start
-    for (const std::string& log :
-         {damaged, LogText(Record(siExtractFile, 0, dcInstall, L"..\\user.txt")),
-          LogText(Record(siCreateRegKey, 0x80000002, 0, foreignKey))}) {
-        ASSERT_TRUE(WriteFileBytes(Log, log));
-        EXPECT_EQ(RemoveSilently(Log), 2u);
-        EXPECT_TRUE(Untouched());
-        EXPECT_EQ(ReadFileBytes(outside), "the user's own");
-        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, foreignKey));
-    }
-    ASSERT_TRUE(WriteFileBytes(Log, LogText()));
-    EXPECT_EQ(RemoveSilently(L"uninst.log"), 0u);
-    // The planted files keep the directory itself.
-    EXPECT_TRUE(Eventually([&] { return !PathExists(Install + L"\\Source"); }, StartMs));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, sProductRegKey));
-    expectNoMarkerRan(Install);
 }
