@@ -61,13 +61,13 @@ TEST_F(CheckListBoxTest, ItemStateAndPainting) {
     list.SetEnabled(2, false);
     WrappedProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         list.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountOutOfRangeWrites)));
-    list.SetChecked(5, true);
+    list.SetChecked(3, true);
     list.SetEnabled(-1, false);
     list.SetItemString(-1, L"none");
     SetWindowLongPtrW(list.Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WrappedProc));
     EXPECT_EQ(OutOfRangeWrites, 0);
-    EXPECT_TRUE(list.GetChecked(5) && !list.GetEnabled(-1));
-    EXPECT_EQ(list.GetItemString(5), L"");
+    EXPECT_TRUE(list.GetChecked(3) && !list.GetEnabled(-1));
+    EXPECT_EQ(list.GetItemString(3), L"");
     EXPECT_EQ(list.GetItemString(1), longText);
     EXPECT_EQ(list.GetCount(), 3);
     EXPECT_EQ(SendMessageW(list.Handle(), LB_GETITEMDATA, 0, 0), csChecked);

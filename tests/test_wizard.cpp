@@ -145,7 +145,7 @@ TEST_F(WizardTest, AWalkThroughThePages) {
     Toggle({0, DemosRow, ContextHelpRow});
     EXPECT_FALSE(Enabled(idcNext)) << "nothing checked";
     Command(idcNext);  // e.g. Enter on a disabled default button
-    EXPECT_EQ(CurrentPage, 2);
+    ASSERT_EQ(CurrentPage, 2) << "at once: a later Next would start the installation";
     Toggle({ContextHelpRow});
     Command(idcNext);
     EXPECT_EQ(InstallVersions + InstallItems, HelpChoiceMask);
@@ -184,6 +184,7 @@ TEST_F(WizardTest, AWalkThroughThePages) {
     std::wstring ignored;
     CheckInstallDir(profile, ignored);
     const TSnapshot before = snapshot();
+    ASSERT_EQ(CurrentPage, 3);
     for (const auto& [typed, verdict] : refused) {
         SCOPED_TRACE(ToAnsi(typed));
         SetDlgItemTextW(Dialog, idcDirectoryEdit, typed.c_str());
