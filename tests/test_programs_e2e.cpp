@@ -167,6 +167,13 @@ TEST(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
         EXPECT_TRUE(untouched());
     }
     ASSERT_TRUE(WriteFileBytes(log, goodLog));
+    // A switch that wants a value and has none is a log path like any other word: no log there.
+    for (const wchar_t* arguments : {L"/S /R", L"/S -L"}) {
+        ChildProcess refusing;
+        StartProcess(refusing, unbrm, arguments, target);
+        EXPECT_EQ(Ended(refusing), 2u) << ToAnsi(arguments);
+        EXPECT_TRUE(untouched());
+    }
 
     // While setup runs, unbrm ends with 5: silently with /S, else after the busy box.
     ChildProcess running, silent, asking, original, whileAsking, whileCopyRuns, after;
