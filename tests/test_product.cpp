@@ -11,7 +11,6 @@
 #include <shellapi.h>
 
 #include <random>
-#include <set>
 
 using namespace vktest;
 using namespace handles;
@@ -479,14 +478,40 @@ TEST_F(SandboxTest, TargetFolderVerdictsNormalisedFoldersAndTheLengthBound) {
         {Link, {TempPath(L"Linked"), TempPath(L"Linked\\Sub")}},
         {NotAFolder, {TempPath(L"Previous\\ReadMe.txt")}},
         {NotEmpty, {TempPath(L"OtherProduct"), TempPath(L"OtherEntry"), TempPath(L"NotALog")}}};
-    std::wstring normalized;
-    std::set<std::wstring> texts;  // a text per refusal
+    std::wstring normalized, texts;
     for (const auto& [verdict, typed] : refused) {
         for (const std::wstring& folder : typed)
             EXPECT_EQ(CheckInstallDir(folder, normalized), verdict) << ToAnsi(folder);
-        texts.insert(DirRefusalText(verdict));
+        texts += DirRefusalText(verdict) + L"|";
     }
-    EXPECT_TRUE(texts.size() == 10u && !texts.count(L"") && DirRefusalText(Accepted).empty());
+    const std::wstring chooseFullPath =
+        L"\r\n\r\nType the full path of a folder, for example C:\\Velkora, or click Browse.|";
+    EXPECT_EQ(
+        texts,
+        L"No installation folder is given." + chooseFullPath +
+            L"The installation folder must be a full path that begins with a drive letter." +
+            chooseFullPath +
+            L"Velkora cannot be installed into the root of a drive.\r\n\r\nChoose a folder on the "
+            L"drive, for example C:\\Velkora.|Velkora cannot be installed into a network or device "
+            L"path.\r\n\r\nChoose a folder on a local drive, for example C:\\Velkora.|The "
+            L"installation folder contains a character that cannot be used: a semicolon, one of "
+            L"< > : \" | ? *, or a name that ends in a dot or a blank.\r\n\r\nChoose a folder "
+            L"whose names contain none of these.|The chosen folder belongs to Windows or to a "
+            L"user: the Windows folder, Program Files itself, a user profile or one of its "
+            L"standard folders.\r\n\r\nChoose a folder of its own, for example a new folder "
+            L"below Program Files.|The path of the installation folder is too long: Velkora "
+            L"needs room for paths of " +
+            std::to_wstring(LongestInstalledPath()) +
+            L" characters below it.\r\n\r\nChoose a folder whose path is at most " +
+            std::to_wstring(MaxInstallDirLength()) +
+            L" characters long.|The chosen folder is reached through a link to another "
+            L"place.\r\n\r\nChoose a folder that is not a link and does not lie below one.|The "
+            L"chosen path names an existing file, not a folder.\r\n\r\nChoose a new or empty "
+            L"folder.|The chosen folder already holds other files and no earlier installation of "
+            L"Velkora.\r\n\r\nChoose a new or empty folder, or the folder of an earlier "
+            L"installation of Velkora.|")
+        << ToAnsi(texts);
+    EXPECT_TRUE(DirRefusalText(Accepted).empty());
     const std::wstring documents = profiles + L"\\Someone\\Documents\\Velkora";
     const std::pair<std::wstring, std::wstring> accepted[] = {
         {std::wstring(shortName) + L"\\Velkora", programFiles + L"\\Velkora"},
