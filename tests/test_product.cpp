@@ -551,9 +551,11 @@ TEST_F(InstallStateTest, RunningIdesAreFoundByTheirFolderForTheChosenIdesOnly) {
     ASSERT_TRUE(ide.Wait(10000, exitCode) && other.Wait(10000, exitCode) && running.size() == 1u);
     EXPECT_TRUE(running[0].ProductIndex == 28 && !notChosenFound &&
                 LowerCase(running[0].ProgramFile) == LowerCase(root + L"\\bin\\bds.exe"));
-    EXPECT_TRUE(
-        RunningIdeText(running[0])
-            .starts_with(L"RAD Studio 11 is running:\r\n" + running[0].ProgramFile + L"\r\n"));
+    EXPECT_EQ(RunningIdeText(running[0]),
+              L"RAD Studio 11 is running:\r\n" + running[0].ProgramFile +
+                  L"\r\n\r\nPlease close it: the IDE writes its settings back when it closes, "
+                  L"over the packages and paths that Setup adds.\r\n\r\nClose it and click "
+                  L"Retry, or click Cancel to install later.");
     EXPECT_TRUE(
         RunningIdeText({9, L"C:\\D7\\bin\\delphi32.exe"}).starts_with(L"Delphi7 is running:"));
 }
