@@ -168,12 +168,43 @@ TEST(Programs, SetupAndTheUninstallerTakeTurnsAndLoadNoPlantedDll) {
     }
     ASSERT_TRUE(WriteFileBytes(log, goodLog));
     // A switch that wants a value and has none is a log path like any other word: no log there.
-    for (const wchar_t* arguments : {L"/S /R", L"/S -L"}) {
+    // No log named at all ends with 1.
+    for (const auto& [arguments, code] : {std::pair{L"/S /R", 2u}, {L"/S -L", 2u}, {L"/S", 1u}}) {
         ChildProcess refusing;
         StartProcess(refusing, unbrm, arguments, target);
-        EXPECT_EQ(Ended(refusing), 2u) << ToAnsi(arguments);
+        EXPECT_EQ(Ended(refusing), code) << ToAnsi(arguments);
         EXPECT_TRUE(untouched());
     }
+    // Without /S each refusal is a box with its reason; closed, the program ends with its code.
+    const auto answered = [&](const std::wstring& arguments, const std::wstring& text,
+                              WPARAM button) {
+        ChildProcess child;
+        StartProcess(child, unbrm, arguments, target);
+        const HWND box = Box(child, UninstallCaption);
+        EXPECT_TRUE(box && HasText(box, text)) << ToAnsi(arguments);
+        PostMessageW(box, WM_COMMAND, button, 0);
+        return Ended(child);
+    };
+    const std::wstring nothingRemoved = L". Nothing was removed.";
+    EXPECT_EQ(answered(L"", L"Usage: unbrm.exe [/S] <uninstall log>", IDOK), 1u);
+    EXPECT_EQ(answered(L"gone.log",
+                       L"The uninstall log\r\n" + target +
+                           L"\\gone.log\r\ncannot be used: it cannot be opened" + nothingRemoved,
+                       IDOK),
+              2u);
+    ASSERT_TRUE(WriteFileBytes(log, damaged));
+    EXPECT_EQ(answered(L"uninst.log",
+                       L"The uninstall log\r\n" + log + L"\r\ncannot be used: it is damaged" +
+                           nothingRemoved,
+                       IDOK),
+              2u);
+    ASSERT_TRUE(WriteFileBytes(log, goodLog));
+    EXPECT_EQ(answered(L"uninst.log",
+                       L"Do you want to completely remove \"Standard Edition of Velkora v4.07\" "
+                       L"and all of its components?",
+                       IDNO),
+              3u);
+    EXPECT_TRUE(untouched());
 
     // While setup runs, unbrm ends with 5: silently with /S, else after the busy box.
     ChildProcess running, silent, asking, original, whileAsking, whileCopyRuns, after;
