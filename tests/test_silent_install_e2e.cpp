@@ -25,10 +25,7 @@ std::wstring Utf16File(const std::wstring& path) {
 // Runs setup.exe with arguments to its end in dir, failing when it shows a window: its exit code,
 // a blank and its result file (the exit code and the reason, a line each).
 std::string RunSetup(const std::wstring& dir, const std::wstring& arguments) {
-    wchar_t temp[MAX_PATH];
-    const DWORD length = GetTempPathW(MAX_PATH, temp);
-    const std::wstring resultFile =
-        std::wstring(temp, length < MAX_PATH ? length : 0) + L"VelkoraSetup.txt";
+    const std::wstring resultFile = BaseDir(dcTemp) + L"VelkoraSetup.txt";
     DeleteFileW(resultFile.c_str());
     ChildProcess setup;
     StartProcess(setup, BuildDir() + L"\\setup.exe", arguments, dir);
