@@ -214,8 +214,12 @@ TEST(SilentInstallEndToEnd, RefusalsCopyOnlyAFailureAnInstallationItsUpdateAndTh
     ASSERT_TRUE(DeleteFileW((rad + L"standin.log").c_str()));
 
     // The quiet command run through cmd as a script does returns with all gone but the
-    // uninstaller's file and folder, which follow with its copy in the temporary folder.
-    const TSnapshot tempBefore = TempEntries();
+    // uninstaller's file and folder, which follow with its copy in the temporary folder; that
+    // folder's name holds what cmd would expand.
+    const std::wstring temp = root + L"-100% %OS%", userTemp = BaseDir(dcTemp);
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    for (const wchar_t* name : {L"TMP", L"TEMP"})  // GetTempPathW reads them in this order
+        SetEnvironmentVariableW(name, temp.c_str());
     ChildProcess cmd;
     StartProcess(cmd, BaseDir(dcSystem) + L"\\cmd.exe",
                  L"/c \"" + exe + L" /S " + uninstLog + L"\"", root);
@@ -226,8 +230,12 @@ TEST(SilentInstallEndToEnd, RefusalsCopyOnlyAFailureAnInstallationItsUpdateAndTh
     std::set<std::string> expected = LeftByDesign(machine.Cb6);
     expected.insert(WineShellUsersValue);
     EXPECT_EQ(left, expected);
-    EXPECT_TRUE(Eventually([&] { return !PathExists(install) && TempEntries() == tempBefore; },
-                           RunLimitMs));
+    EXPECT_TRUE(Eventually([&] { return !PathExists(install) && TempEntries().empty(); },
+                           RunLimitMs))
+        << TempEntries().size();
+    for (const wchar_t* name : {L"TMP", L"TEMP"})
+        SetEnvironmentVariableW(name, userTemp.c_str());
+    RemoveDirectoryW(temp.c_str());
     EXPECT_FALSE(ListedByWine(listing));
     SetCurrentDirectoryW(BaseDir(dcTemp).c_str());
     RemoveTree(root);

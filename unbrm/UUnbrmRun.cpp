@@ -223,12 +223,21 @@ void ScheduleSelfRemoval() {
     }
 }
 
+// A path as a batch file's text spells it: cmd reads every "%" there as the start of a
+// variable, "%%" as one "%".
+std::string BatchLiteral(const std::wstring& path) {
+    std::string text;
+    for (char c : ToAnsi(path))
+        text += c == '%' ? std::string("%%") : std::string(1, c);
+    return text;
+}
+
 // Writes and starts the batch file that removes the program once it has ended.
 bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir) {
     const std::wstring temp = BaseDir(dcTemp);
-    const std::wstring batch =
-        JoinPath(temp, L"vkunbrm-" + std::to_wstring(GetCurrentProcessId()) + L".bat");
-    const std::string exe = ToAnsi(self);
+    const std::wstring name = L"vkunbrm-" + std::to_wstring(GetCurrentProcessId()) + L".bat",
+                       batch = JoinPath(temp, name);
+    const std::string exe = BatchLiteral(self);
     // rmdir without /s removes the directory only when nothing else is left in it.
     const std::string script = "@echo off\r\n"
                                "set n=0\r\n"
@@ -243,15 +252,18 @@ bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir) {
                                "if %n% lss 20000 goto again\r\n"
                                ":gone\r\n"
                                "rmdir \"" +
-                               ToAnsi(dir) +
+                               BatchLiteral(dir) +
                                "\" >nul 2>&1\r\n"
-                               "del /f /q \"%~f0\" >nul 2>&1\r\n";
+                               "del /f /q \"" +
+                               ToAnsi(name) + "\" >nul 2>&1\r\n";
     // The batch file only works on paths that the ANSI code page can spell.
-    if (temp.empty() || FromAnsi(exe) != self || FromAnsi(ToAnsi(dir)) != dir ||
+    if (temp.empty() || FromAnsi(ToAnsi(self)) != self || FromAnsi(ToAnsi(dir)) != dir ||
         !WriteTextFile(batch, script))
         return false;
+    // cmd expands "%" in its own command line too (Wine's also in %~f0): the batch is named
+    // from its folder, where it runs.
     const std::wstring cmd = JoinPath(BaseDir(dcSystem), L"cmd.exe");
-    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(batch), temp, true))
+    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(name), temp, true))
         return true;
     DeleteFileW(batch.c_str());
     return false;
