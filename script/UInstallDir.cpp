@@ -63,7 +63,9 @@ bool HasBadCharacter(const std::wstring& typed) {
             ++end;
         const std::wstring name = typed.substr(start, end - start);
         if (name != L"." && name != L"..") {
-            if (std::any_of(name.begin(), name.end(), IsForbiddenCharacter))
+            // The IDEs read "$(NAME)" in their path lists as a variable, not as the folder.
+            if (std::any_of(name.begin(), name.end(), IsForbiddenCharacter) ||
+                name.find(L"$(") != std::wstring::npos)
                 return true;
             if (!name.empty() && (name.back() == L'.' || name.back() == L' '))
                 return true;
@@ -351,7 +353,8 @@ std::wstring DirRefusalText(TDirVerdict verdict) {
                std::to_wstring(MaxInstallDirLength()) + L" characters long.";
     case TDirVerdict::BadCharacter:
         return L"The installation folder contains a character that cannot be used: a "
-               L"semicolon, one of < > : \" | ? *, or a name that ends in a dot or a blank."
+               L"semicolon, one of < > : \" | ? *, a \"$(\", which the IDEs read as the start "
+               L"of a variable, or a name that ends in a dot or a blank."
                L"\r\n\r\nChoose a folder whose names contain none of these.";
     case TDirVerdict::Protected:
         return L"The chosen folder belongs to Windows or to a user: the Windows folder, Program "

@@ -469,7 +469,8 @@ TEST_F(SandboxTest, TargetFolderVerdictsNormalisedFoldersAndTheLengthBound) {
         {Relative, {L"\\Velkora"}},
         {Root, {L"C:\\.."}},
         {Network, {L"//server/share/x", TempPath(L"x\\NUL")}},
-        {BadCharacter, {TempPath(L"a<b"), TempPath(L"a:b"), TempPath(L" lead\\trail ")}},
+        {BadCharacter,
+         {TempPath(L"a<b"), TempPath(L"a:b"), TempPath(L" lead\\trail "), TempPath(L"$(BDS)")}},
         {Protected,
          {LowerCase(EnvironmentValue(L"SystemRoot")) + L"/", shortName,
           EnvironmentValue(L"ProgramData"), profiles, profiles + L"\\Someone\\Documents",
@@ -495,7 +496,8 @@ TEST_F(SandboxTest, TargetFolderVerdictsNormalisedFoldersAndTheLengthBound) {
             L"drive, for example C:\\Velkora.|Velkora cannot be installed into a network or device "
             L"path.\r\n\r\nChoose a folder on a local drive, for example C:\\Velkora.|The "
             L"installation folder contains a character that cannot be used: a semicolon, one of "
-            L"< > : \" | ? *, or a name that ends in a dot or a blank.\r\n\r\nChoose a folder "
+            L"< > : \" | ? *, a \"$(\", which the IDEs read as the start of a variable, or a "
+            L"name that ends in a dot or a blank.\r\n\r\nChoose a folder "
             L"whose names contain none of these.|The chosen folder belongs to Windows or to a "
             L"user: the Windows folder, Program Files itself, a user profile or one of its "
             L"standard folders.\r\n\r\nChoose a folder of its own, for example a new folder "
@@ -515,7 +517,7 @@ TEST_F(SandboxTest, TargetFolderVerdictsNormalisedFoldersAndTheLengthBound) {
     const std::wstring documents = profiles + L"\\Someone\\Documents\\Velkora";
     const std::pair<std::wstring, std::wstring> accepted[] = {
         {std::wstring(shortName) + L"\\Velkora", programFiles + L"\\Velkora"},
-        {TempPath(L"v1.5 lib\\.\\x\\..\\Velkora\\"), TempPath(L"v1.5 lib\\Velkora")},
+        {TempPath(L"v1.5 lib\\.\\x\\..\\Velkora$ (2)\\"), TempPath(L"v1.5 lib\\Velkora$ (2)")},
         {documents, documents},
         {longest, longest},
         {TempPath(L"Empty"), TempPath(L"Empty")},
