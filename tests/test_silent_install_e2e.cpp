@@ -141,7 +141,8 @@ TEST(SilentInstallEndToEnd, RefusalsCopyOnlyAFailureAnInstallationItsUpdateAndTh
         EXPECT_NE(log.find(L"\r\nRootPath: " + install +
                            L"\r\nBorland products: CBuilder6,BDS2009,RADStudio21,RADStudio22\r\n"),
                   std::wstring::npos);
-        EXPECT_EQ(log.find(L"Error in ScriptItem"), std::wstring::npos);
+        const size_t error = log.find(L"Error in ScriptItem");
+        EXPECT_EQ(error, std::wstring::npos) << ToAnsi(log.substr(error == log.npos ? 0 : error));
         EXPECT_EQ(ReadFileBytes(install + L"\\uninst.log").substr(0, 7), "UNBRM02");
         // Every package built in its folder by the IDE's tool, checked, and copied; XE10.4 has no
         // 64-bit compiler, so no 64-bit package.
