@@ -90,7 +90,8 @@ int TScript::DoCompilePackage() {
     const FileHandle log = OpenBuildLog(logPath, commandLine);
     TRunOptions options;
     options.TimeoutMs = BuildTimeoutMs;
-    options.Output = log.get();
+    // An empty owner holds INVALID_HANDLE_VALUE, which DuplicateHandle reads as this process.
+    options.Output = log ? log.get() : nullptr;
     options.KeepWindowsAlive = FKeepWindowsAlive;
     TRunResult run;
     const DWORD error = RunHidden(program, commandLine, options, run);
