@@ -30,8 +30,9 @@ bool IsBatchFile(const std::wstring& program) {
 // and "^" literal ("!" is literal while delayed expansion is off, cmd's default). cmd expands
 // %NAME% anywhere in its command line, quotes or not (Wine's even inside a variable's value), so
 // a path holding "%" is never written there: such a batch file in the current directory, where
-// the programs run their help batch files, is named by its file name alone. Empty when the batch
-// file cannot be named safely.
+// the programs run their help batch files, is named relative to it (".\name", which no search
+// path or NoDefaultCurrentDirectoryInExePath setting changes). Empty when the batch file cannot
+// be named safely.
 std::wstring BatchNameForCmd(const std::wstring& batch) {
     if (batch.find(L'%') == std::wstring::npos)
         return batch;
@@ -42,7 +43,7 @@ std::wstring BatchNameForCmd(const std::wstring& batch) {
     if (name.find(L'%') != std::wstring::npos ||
         LowerCase(batch.substr(0, separator)) != LowerCase(CurrentDirectory()))
         return {};
-    return name;
+    return L".\\" + name;
 }
 
 }  // namespace

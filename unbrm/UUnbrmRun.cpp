@@ -261,9 +261,9 @@ bool StartRemovalBatch(const std::wstring& self, const std::wstring& dir) {
         !WriteTextFile(batch, script))
         return false;
     // cmd expands "%" in its own command line too (Wine's also in %~f0): the batch is named
-    // from its folder, where it runs.
+    // relative to its folder, where it runs.
     const std::wstring cmd = JoinPath(BaseDir(dcSystem), L"cmd.exe");
-    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(name), temp, true))
+    if (StartProcess(cmd, Quoted(cmd) + L" /c " + Quoted(L".\\" + name), temp, true))
         return true;
     DeleteFileW(batch.c_str());
     return false;
